@@ -1,0 +1,80 @@
+#include "rules/addresses.h"
+
+#include "rules/editions.h"
+
+#include <QTextStream>
+#include <QUrl>
+
+namespace lectoria {
+
+ArchiveSettings DefaultArchiveSettings() {
+    return {QStringLiteral("http://pdf.metro.invalid/fr/divers/pdf/"), QStringLiteral("http://pdf.20minutes.invalid/")};
+}
+
+bool IsValidBaseUrl(const QString& url) {
+    if (!url.endsWith(QLatin1Char('/')))
+        return false;
+    const QUrl parsed(url, QUrl::StrictMode);
+    const QString scheme = parsed.scheme();
+    return parsed.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
+           !parsed.host().isEmpty() && url.startsWith(scheme + QLatin1String("://"));
+}
+
+ArchiveSettings LoadArchiveSettings(const EnvironmentReader& environment,
+                                    const std::function<void(const QString&)>& complain) {
+    ArchiveSettings settings = DefaultArchiveSettings();
+    const auto apply = [&](const char* name, QString& target) {
+        const QString value = environment(name);
+        if (value.isEmpty())
+            return;
+        if (IsValidBaseUrl(value)) {
+            target = value;
+            return;
+        }
+        complain(QStringLiteral("%1 ignorée : « %2 » n'est pas une adresse http:// ou https:// terminée par « / ». "
+                                "L'adresse par défaut est conservée.")
+                     .arg(QString::fromLatin1(name), value));
+    };
+    apply(kMetroUrlVariable, settings.MetroBaseUrl);
+    apply(kTwentyMinutesUrlVariable, settings.TwentyMinutesBaseUrl);
+    return settings;
+}
+
+ArchiveSettings LoadArchiveSettingsFromEnvironment() {
+    return LoadArchiveSettings([](const char* name) { return qEnvironmentVariable(name); },
+                               [](const QString& line) { QTextStream(stderr) << line << Qt::endl; });
+}
+
+void BuildSourceUrl(SelectionState& state, const ArchiveSettings& archives) {
+    const QString code = CityCode(state.CityName);
+    const QString& y = state.YearText;
+    const QString& m = state.MonthText;
+    const QString& d = state.DayText;
+    const QChar slash = QLatin1Char('/');
+    const QChar underscore = QLatin1Char('_');
+    if (state.PaperName == kMetro) {
+        state.SourceUrl = archives.MetroBaseUrl + y + slash + m + slash + d + QLatin1String("/FR") + code + underscore +
+                          y + underscore + m + underscore + d + QLatin1String(".pdf");
+    } else if (state.PaperName == kTwentyMinutes) {
+        state.SourceUrl = archives.TwentyMinutesBaseUrl + y + m + d + underscore + code + QLatin1String(".pdf");
+    }
+}
+
+QChar PathSeparator() {
+#ifdef Q_OS_WIN
+    return QLatin1Char('\\');
+#else
+    return QLatin1Char('/');
+#endif
+}
+
+QString EditionFileName(const SelectionState& state) {
+    return state.YearText + state.MonthText + state.DayText + QLatin1Char('_') + state.PaperName + QLatin1Char('_') +
+           state.CityName + QLatin1String(".pdf");
+}
+
+void BuildTargetFile(SelectionState& state) {
+    state.TargetFile = state.SaveFolder + PathSeparator() + EditionFileName(state);
+}
+
+} // namespace lectoria

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "rules/selection_state.h"
+
+#include <QString>
+#include <functional>
+
+namespace lectoria {
+
+// The two archive base addresses, read once at start. Each ends with "/"; the Metro one
+// ends with "/fr/divers/pdf/".
+struct ArchiveSettings {
+    QString MetroBaseUrl;
+    QString TwentyMinutesBaseUrl;
+};
+
+inline const char* const kMetroUrlVariable = "LECTORIA_METRO_URL";
+inline const char* const kTwentyMinutesUrlVariable = "LECTORIA_20MINUTES_URL";
+
+// Built-in addresses: hosts under .invalid, so nothing is fetched from anyone by accident.
+ArchiveSettings DefaultArchiveSettings();
+
+// True for an http:// or https:// address with a host that ends with "/".
+bool IsValidBaseUrl(const QString& url);
+
+// Defaults, replaced by LECTORIA_METRO_URL / LECTORIA_20MINUTES_URL when they hold a valid
+// base address. A bad value is reported through `complain` (one French line) and ignored.
+using EnvironmentReader = std::function<QString(const char* name)>;
+ArchiveSettings LoadArchiveSettings(const EnvironmentReader& environment,
+                                    const std::function<void(const QString&)>& complain);
+ArchiveSettings LoadArchiveSettingsFromEnvironment(); // complains on stderr
+
+// SourceUrl from the paper, the city, the date parts and the paper's base address.
+// Any other paper name leaves SourceUrl as it was.
+void BuildSourceUrl(SelectionState& state, const ArchiveSettings& archives);
+
+// TargetFile := SaveFolder + separator + YYYYMMDD_<paper>_<city>.pdf. The separator is
+// always added (a root folder gives a doubled one); it is "\" on Windows and "/" elsewhere.
+void BuildTargetFile(SelectionState& state);
+
+// "YYYYMMDD_<paper>_<city>.pdf", the file name alone.
+QString EditionFileName(const SelectionState& state);
+
+QChar PathSeparator();
+
+} // namespace lectoria

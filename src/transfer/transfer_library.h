@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace lectoria {
+
+// Results of TransferLibrary::Download. 1 is the only success; every failure has its own value.
+namespace TransferResult {
+inline constexpr int NotConnected = 0; // also the answer of IsConnected when offline
+inline constexpr int Downloaded = 1;
+inline constexpr int NotFound = 2;     // HTTP 404 / 410
+inline constexpr int HttpError = 3;    // other HTTP status
+inline constexpr int NotPdf = 4;       // body is not a PDF (an HTML page served with 200, ...)
+inline constexpr int Truncated = 5;    // fewer bytes than announced, or no %%EOF
+inline constexpr int NetworkError = 6; // DNS, refused, reset, after the retries
+inline constexpr int TimedOut = 7;     // connection or stall time-out
+inline constexpr int Cancelled = 8;    // the user pressed "Annuler"
+inline constexpr int DiskFull = 9;
+inline constexpr int ReadOnlyFolder = 10; // cannot create a file in the target's folder
+inline constexpr int WriteError = 11;     // any other local file failure
+inline constexpr int BadAddress = 12;     // not an http(s) address, or a refused redirect
+} // namespace TransferResult
+
+// The download library the Download action calls: test the connection, set the texts of the
+// progress window, clear its file list, then download one address into one file.
+class TransferLibrary {
+public:
+    virtual ~TransferLibrary() = default;
+    virtual int IsConnected() = 0;                                         // 0 = no connection
+    virtual void SetOption(const QString& name, const QString& value) = 0; // "label", "description"
+    virtual void ClearFiles() = 0;
+    // Blocks (with a modal progress window owned by `owner`, or console progress when owner is
+    // null) until the transfer ends. The target is replaced atomically, and only on success.
+    virtual int Download(QWidget* owner, const QString& url, const QString& file) = 0;
+    // The French sentence describing the last failure, empty after a success.
+    virtual QString LastError() const = 0;
+};
+
+} // namespace lectoria
