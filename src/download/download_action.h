@@ -29,6 +29,9 @@ public:
 // locale is C or POSIX.
 QString EditionDateText(const QDate& day);
 
+// "Téléchargement de <paper> du <date> réussi."
+QString SuccessMessage(const SelectionState& state, const QDate& day);
+
 struct DownloadContext {
     QWidget* owner = nullptr; // owner of the progress window; null for the command line
     CalendarPort& calendar;
