@@ -24,8 +24,7 @@ QMessageBox::Icon IconOf(int style) {
 int QtMessageSink::Show(const QString& text, int style, const QString& title) {
     QString shown = text;
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    QMessageBox box(IconOf(style), title.isEmpty() ? ApplicationTitle() : title, shown, QMessageBox::NoButton,
-                    parent_);
+    QMessageBox box(IconOf(style), title.isEmpty() ? ApplicationTitle() : title, shown, QMessageBox::NoButton, parent_);
     const bool yesNo = (style & 0x0F) == MessageStyle::YesNo;
     if (!yesNo) {
         box.setStandardButtons(QMessageBox::Ok);
