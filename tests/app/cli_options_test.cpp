@@ -1,0 +1,30 @@
+#include "cli_options.h"
+#include "support/qt_printers.h"
+
+#include <gtest/gtest.h>
+
+using namespace lectoria::cli;
+
+TEST(CliOptions, PaperNamesInAnyCase) {
+    for (const char* given : {"20 minutes", "20minutes", "20 MINUTES", "20Minutes"})
+        EXPECT_EQ(PaperFromArgument(given), QString("20 minutes")) << given;
+    for (const char* given : {"metro", "METRO", "Metro"})
+        EXPECT_EQ(PaperFromArgument(given), QString("Metro")) << given;
+    for (const char* given : {"", "métro", "20", "minutes", "metro2"})
+        EXPECT_FALSE(PaperFromArgument(given)) << given;
+}
+
+TEST(CliOptions, CitiesInAnyCaseGiveTheListedName) {
+    EXPECT_EQ(CityFromArgument("paris"), QString("Paris"));
+    EXPECT_EQ(CityFromArgument("STRASBOURG"), QString("Strasbourg"));
+    EXPECT_FALSE(CityFromArgument("Par"));
+    EXPECT_FALSE(CityFromArgument(""));
+    EXPECT_FALSE(CityFromArgument("Paris "));
+}
+
+TEST(CliOptions, DatesAreStrictlyYearMonthDay) {
+    EXPECT_EQ(DateFromArgument("2007-05-03"), QDate(2007, 5, 3));
+    EXPECT_EQ(DateFromArgument("2008-02-29"), QDate(2008, 2, 29));
+    for (const char* bad : {"2007-02-29", "2007-13-01", "2007-5-3", "03/05/2007", "2007-05-03x", "", "２００７-05-03"})
+        EXPECT_FALSE(DateFromArgument(bad)) << bad;
+}
