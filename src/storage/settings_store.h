@@ -26,6 +26,10 @@ public:
 // ~/.config/Orvane/Lectoria.conf (XDG_CONFIG_HOME honoured) elsewhere.
 std::unique_ptr<SettingsStore> MakeUserSettingsStore();
 
+// The same store kept in the INI file at `fileName`, for tools and tests that must not touch
+// the user's own settings.
+std::unique_ptr<SettingsStore> MakeFileSettingsStore(const QString& fileName);
+
 // What the loader needs of the city list: selecting a row raises the list's Click handler
 // (nested), and a row past the end is refused.
 class CityListPort {
