@@ -1,0 +1,74 @@
+#include "storage_doubles.h"
+#include "support/qt_printers.h"
+
+#include <gtest/gtest.h>
+
+using namespace lectoria;
+using namespace lectoria::testing;
+
+namespace {
+
+struct Chooser {
+    SelectionState state;
+    FakeStore store;
+    FakePicker picker;
+    FakeDrives drives;
+    FakeMessages messages;
+    FakeFolderBox box{state, store, "/ancien"};
+    FolderChoiceContext context{nullptr, picker, drives, messages, box, store};
+    Chooser(const QString& answer, int type) {
+        picker.answer = answer;
+        drives.type = type;
+        state.SaveFolder = "/ancien";
+        store.values[kFolderValueName] = QString("/ancien");
+    }
+    size_t CheminWrites(const QString& text) const {
+        return std::count(store.writes.begin(), store.writes.end(), std::pair(kFolderValueName, QVariant(text)));
+    }
+};
+
+} // namespace
+
+TEST(ChooseSaveFolder, AcceptedFolderIsShownAndWrittenTwice) {
+    for (int type : {2, 3, 4, 6}) {
+        Chooser c("E:\\Presse", type);
+        ChooseSaveFolder(c.state, c.context);
+        EXPECT_EQ(c.picker.titles, QStringList{"Sélectionner un dossier."});
+        EXPECT_EQ(c.box.text, "E:\\Presse");
+        EXPECT_EQ(c.state.SaveFolder, "E:\\Presse");
+        EXPECT_EQ(c.CheminWrites("E:\\Presse"), 2u);
+        EXPECT_TRUE(c.messages.shown.empty());
+    }
+    Chooser same("/ancien", 3); // no drive letter, and no Change either: still stored once
+    ChooseSaveFolder(same.state, same.context);
+    EXPECT_EQ(same.CheminWrites("/ancien"), 1u);
+}
+
+TEST(ChooseSaveFolder, CancelOrRefusedDriveChangesNothing) {
+    const std::pair<const char*, int> cases[] = {{"", 3}, {"E:\\Cd", 0}, {"E:\\Cd", 1}, {"E:\\Cd", 5}, {"E:\\Cd", 7}};
+    for (const auto& [answer, type] : cases) {
+        Chooser c(answer, type);
+        c.state.SaveFolder = "stale";
+        ChooseSaveFolder(c.state, c.context);
+        EXPECT_EQ(c.box.text, "/ancien");
+        EXPECT_EQ(c.state.SaveFolder, "/ancien");
+        EXPECT_TRUE(c.store.writes.empty());
+        EXPECT_EQ(c.store.values[kFolderValueName], QVariant("/ancien"));
+        ASSERT_EQ(c.messages.shown.size(), *answer ? 1u : 0u) << type;
+        if (*answer) {
+            EXPECT_EQ(c.messages.shown[0].text,
+                      "Le type de lecteur spécifié est incorrect.\r\nVeuillez sélectionner un autre chemin.");
+            EXPECT_EQ(c.messages.shown[0].style, 16);
+            EXPECT_EQ(c.messages.shown[0].title, "Erreur");
+        }
+    }
+}
+
+TEST(ChooseSaveFolder, AFailedWriteShowsNothing) {
+    Chooser c("/nouveau", 3);
+    c.store.failWrites = true;
+    ChooseSaveFolder(c.state, c.context);
+    EXPECT_EQ(c.box.text, "/nouveau");
+    EXPECT_EQ(c.state.SaveFolder, "/nouveau");
+    EXPECT_TRUE(c.messages.shown.empty());
+}
