@@ -44,7 +44,7 @@ struct FakeCityList final : CityListPort {
         StoreCityIndex(state, store);
         return true;
     }
-    QString CurrentText() const override { return row < 0 ? QString() : CityNames()[row]; }
+    QString CurrentText() const override { return row < 0 ? "" : CityNames()[row]; }
     int CurrentRow() const override { return row; }
 };
 
@@ -83,14 +83,9 @@ struct FakePicker final : FolderPicker {
 };
 
 struct FakeMessages final : MessageSink {
-    struct Shown {
-        QString text;
-        int style;
-        QString title;
-    };
-    std::vector<Shown> shown;
+    QStringList shown; // text, style and title of each message, joined by "|"
     int Show(const QString& text, int style, const QString& title) override {
-        shown.push_back({text, style, title});
+        shown << QStringLiteral("%1|%2|%3").arg(text).arg(style).arg(title);
         return kAnswerOk;
     }
 };
