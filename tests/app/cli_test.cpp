@@ -11,7 +11,7 @@
 
 namespace {
 
-struct Run {
+struct Outcome {
     int status = -1;
     QString out;
     QString err;
@@ -38,7 +38,7 @@ protected:
         env.insert("LC_ALL", "C");
     }
 
-    Run Start(const QStringList& arguments, const QString& program = qEnvironmentVariable("LECTORIA_CLI")) {
+    Outcome Start(const QStringList& arguments, const QString& program = QStringLiteral(LECTORIA_CLI_PATH)) {
         QProcess process;
         process.setProcessEnvironment(env);
         process.start(program, arguments);
@@ -59,7 +59,7 @@ protected:
 
 TEST_F(Cli, VersionAndHelp) {
     EXPECT_EQ(Start({"--version"}).out, "Lectoria 1.1.8\n");
-    const Run help = Start({"--help"});
+    const Outcome help = Start({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.contains("--journal")) << help.out.toStdString();
     EXPECT_TRUE(help.out.contains("Codes de sortie"));
@@ -77,7 +77,7 @@ TEST_F(Cli, BadCommandLinesNameWhatIsAccepted) {
                           {{"--inconnue"}, "inconnue"},
                           {{"en-trop"}, "Argument inattendu"}};
     for (const Case& c : cases) {
-        const Run run = Start(c.args);
+        const Outcome run = Start(c.args);
         EXPECT_EQ(run.status, 2) << c.args.join(' ').toStdString();
         EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.says))) << run.err.toStdString();
         EXPECT_TRUE(run.out.isEmpty());
@@ -86,8 +86,8 @@ TEST_F(Cli, BadCommandLinesNameWhatIsAccepted) {
 
 TEST_F(Cli, AddressPrintsTheEditionAddressAndFileAndNothingElse) {
     const QDate day = RecentWeekday();
-    const Run run = Start({"--journal", "metro", "--ville", "paris", "--date", day.toString(Qt::ISODate), "--dossier",
-                           folder.path(), "--adresse"});
+    const Outcome run = Start({"--journal", "metro", "--ville", "paris", "--date", day.toString(Qt::ISODate),
+                               "--dossier", folder.path(), "--adresse"});
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_EQ(run.out, "http://metro.test/fr/divers/pdf/" + day.toString("yyyy/MM/dd") + "/FRPAR_" +
                            day.toString("yyyy_MM_dd") + ".pdf\n" + folder.path() + "/" + day.toString("yyyyMMdd") +
@@ -119,7 +119,7 @@ TEST_F(Cli, RefusalsFollowTheOrderOfTheChecks) {
         {{"--date", today, "--ville", "Lyon"}, "Veuillez indiquer un dossier d'enregistrement valide\n"},
     };
     for (const Case& c : cases) {
-        const Run run = Start(c.args + QStringList{"--adresse"});
+        const Outcome run = Start(c.args + QStringList{"--adresse"});
         EXPECT_EQ(run.status, 3) << c.args.join(' ').toStdString();
         EXPECT_EQ(run.err, c.err) << c.args.join(' ').toStdString();
         EXPECT_TRUE(run.out.isEmpty());
@@ -130,7 +130,7 @@ TEST_F(Cli, StoredCityAndFolderAreDefaultsAndAreNeverWritten) {
     const QString stored = QString("[General]\nVille=3\nChemin=%1\n").arg(folder.path());
     Store(stored);
     const QDate day = RecentWeekday();
-    const Run run = Start({"--date", day.toString(Qt::ISODate), "--adresse"});
+    const Outcome run = Start({"--date", day.toString(Qt::ISODate), "--adresse"});
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.endsWith(folder.path() + "/" + day.toString("yyyyMMdd") + "_20 minutes_Lyon.pdf\n"))
         << run.out.toStdString();
@@ -144,15 +144,15 @@ TEST_F(Cli, FixedClockThroughFaketime) {
     if (faketime.isEmpty())
         GTEST_SKIP() << "faketime is not installed";
     env.insert("ASAN_OPTIONS", "detect_leaks=0:verify_asan_link_order=0");
-    const Run run = Start({"2007-05-10 12:00:00", qEnvironmentVariable("LECTORIA_CLI"), "--journal", "metro", "--ville",
-                           "Paris", "--date", "2007-05-03", "--dossier", folder.path(), "--adresse"},
-                          faketime);
+    const Outcome run = Start({"2007-05-10 12:00:00", QStringLiteral(LECTORIA_CLI_PATH), "--journal", "metro",
+                               "--ville", "Paris", "--date", "2007-05-03", "--dossier", folder.path(), "--adresse"},
+                              faketime);
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.startsWith("http://metro.test/fr/divers/pdf/2007/05/03/FRPAR_2007_05_03.pdf\n"));
     // Three weeks later the same day is too old for Metro.
-    const Run late = Start({"2007-05-25 12:00:00", qEnvironmentVariable("LECTORIA_CLI"), "--journal", "metro",
-                            "--ville", "Paris", "--date", "2007-05-03", "--dossier", folder.path(), "--adresse"},
-                           faketime);
+    const Outcome late = Start({"2007-05-25 12:00:00", QStringLiteral(LECTORIA_CLI_PATH), "--journal", "metro",
+                                "--ville", "Paris", "--date", "2007-05-03", "--dossier", folder.path(), "--adresse"},
+                               faketime);
     EXPECT_EQ(late.status, 3);
     EXPECT_TRUE(late.err.startsWith("Impossible de télécharger une édition de Metro datant de plus de 14 jours."));
 }
