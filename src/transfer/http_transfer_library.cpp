@@ -48,6 +48,19 @@ bool IsTransientNetworkError(QNetworkReply::NetworkError error) {
     }
 }
 
+// The Content-Length of the final answer. After redirects Qt may keep an earlier hop's header
+// beside it, so the last one given wins.
+qint64 AnnouncedLength(const QNetworkReply& reply) {
+    qint64 length = -1;
+    for (const auto& [name, value] : reply.rawHeaderPairs()) {
+        bool ok = false;
+        const qint64 parsed = value.trimmed().toLongLong(&ok);
+        if (name.compare("Content-Length", Qt::CaseInsensitive) == 0 && ok && parsed >= 0)
+            length = parsed;
+    }
+    return length;
+}
+
 // One transfer of one address into one file, with its retries.
 class Session {
 public:
@@ -123,18 +136,17 @@ private:
         const auto checkHeaders = [&] {
             headerChecked = true;
             outcome.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-            const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-            total = length.isValid() ? length.toLongLong() : -1;
-            if (outcome.httpStatus >= 200 && outcome.httpStatus < 300 && total > 0) {
+            if (outcome.httpStatus < 200 || outcome.httpStatus >= 300)
+                return; // a redirect hop or an error page: its length says nothing of the edition
+            total = AnnouncedLength(*reply);
+            if (total > 0) {
                 const QStorageInfo volume(QFileInfo(target).absolutePath());
                 if (volume.isValid() && volume.bytesAvailable() >= 0 && volume.bytesAvailable() < total)
                     fail(TransferResult::DiskFull); // refused before writing anything
             }
         };
-        QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [&] {
-            if (!reply->attribute(QNetworkRequest::RedirectionTargetAttribute).isValid())
-                checkHeaders();
-        });
+        // Each redirect hop brings its own headers; the last ones describe the body.
+        QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, checkHeaders);
         QObject::connect(reply, &QNetworkReply::readyRead, reply, [&] {
             if (!headerChecked)
                 checkHeaders();
@@ -162,8 +174,7 @@ private:
         loop.exec();
         reply_ = nullptr;
 
-        if (!headerChecked)
-            checkHeaders();
+        outcome.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         const QNetworkReply::NetworkError error = reply->error();
         if (outcome.result == TransferResult::Downloaded && reply->bytesAvailable() > 0 &&
             error == QNetworkReply::NoError) {
@@ -195,6 +206,10 @@ private:
         const int status = outcome.httpStatus;
         if (cancelled_) {
             outcome.result = TransferResult::Cancelled;
+            return;
+        }
+        if (error == QNetworkReply::InsecureRedirectError || error == QNetworkReply::ProtocolUnknownError) {
+            outcome.result = TransferResult::BadAddress; // https to http, or a redirect to file:// or ftp://
             return;
         }
         if (status >= 300 || (status != 0 && status < 200)) {

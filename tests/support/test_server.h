@@ -1,0 +1,54 @@
+#pragma once
+
+// An HTTP server on 127.0.0.1 for tests, on a port of its own, serving in a thread.
+#include <httplib.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace lectoria::testing_support {
+
+class TestServer {
+public:
+    TestServer() {
+        port_ = server_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { server_.listen_after_bind(); });
+    }
+    ~TestServer() {
+        Release();
+        server_.stop();
+        thread_.join();
+    }
+    TestServer(const TestServer&) = delete;
+    TestServer& operator=(const TestServer&) = delete;
+
+    httplib::Server& routes() { return server_; }
+    int port() const { return port_; }
+    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+
+    // Lets a handler hold its answer back until the test is over (a stalled server), with a bound.
+    void Hold(std::chrono::seconds bound = std::chrono::seconds(20)) {
+        std::unique_lock lock(mutex_);
+        released_.wait_for(lock, bound, [this] { return released; });
+    }
+    void Release() {
+        {
+            std::lock_guard lock(mutex_);
+            released = true;
+        }
+        released_.notify_all();
+    }
+
+private:
+    httplib::Server server_;
+    int port_ = 0;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable released_;
+    bool released = false;
+};
+
+} // namespace lectoria::testing_support

@@ -1,0 +1,244 @@
+#include "sample_pdf.h"
+#include "support/qt_printers.h"
+#include "support/test_server.h"
+#include "transfer/http_transfer_library.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <atomic>
+#include <functional>
+
+using namespace lectoria;
+using lectoria::testing_support::TestServer;
+
+namespace {
+
+const std::string kPdf = tools::MakeSamplePdf("Metro - Paris - 03/05/2007");
+const QByteArray kEarlier("%PDF-1.4 earlier edition %%EOF");
+
+TransferTuning FastTuning() {
+    TransferTuning tuning;
+    tuning.stallTimeout = std::chrono::milliseconds(700);
+    tuning.firstRetryPause = std::chrono::milliseconds(10);
+    tuning.waitForCloseOnFailure = false;
+    return tuning;
+}
+
+QByteArray Read(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+struct ServerCase {
+    const char* name;
+    std::function<void(TestServer&, std::atomic<int>& hits)> setUp;
+    int expected;
+};
+
+void PrintTo(const ServerCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+void Serve(httplib::Response& response, const std::string& body, const char* type = "application/pdf") {
+    response.set_content(body, type);
+}
+
+// Sends `announced` as the length but only the first `sent` bytes, then drops the connection.
+void ServeCut(httplib::Response& response, size_t announced, size_t sent) {
+    response.set_content_provider(announced, "application/pdf", [sent](size_t offset, size_t, httplib::DataSink& sink) {
+        if (offset >= sent)
+            return false;
+        sink.write(kPdf.data() + offset, sent - offset);
+        return true;
+    });
+}
+
+const ServerCase kCases[] = {
+    {"Success", [](TestServer& s, auto&) { s.routes().Get("/e.pdf", [](auto&, auto& r) { Serve(r, kPdf); }); },
+     TransferResult::Downloaded},
+    {"ThreeRedirects",
+     [](TestServer& s, auto&) {
+         s.routes().Get("/r1", [](auto&, auto& r) { r.set_redirect("/r2", 301); });
+         s.routes().Get("/r2", [](auto&, auto& r) { r.set_redirect("/r3", 307); });
+         s.routes().Get("/r3", [](auto&, auto& r) { r.set_redirect("/e.pdf", 302); });
+         s.routes().Get("/e.pdf", [](auto&, auto& r) { Serve(r, kPdf); });
+     },
+     TransferResult::Downloaded},
+    {"RedirectLoop", [](TestServer& s, auto&) { s.routes().Get("/r1", [](auto&, auto& r) { r.set_redirect("/r1"); }); },
+     TransferResult::HttpError},
+    {"RedirectToFtp",
+     [](TestServer& s, auto&) {
+         s.routes().Get("/r1", [](auto&, auto& r) { r.set_redirect("ftp://127.0.0.1/e.pdf"); });
+     },
+     TransferResult::BadAddress},
+    {"NotFound", [](TestServer& s, auto&) { s.routes().Get("/e.pdf", [](auto&, auto& r) { r.status = 404; }); },
+     TransferResult::NotFound},
+    {"ServerError", [](TestServer& s, auto&) { s.routes().Get("/e.pdf", [](auto&, auto& r) { r.status = 500; }); },
+     TransferResult::HttpError},
+    {"UnavailableTwiceThenSuccess",
+     [](TestServer& s, std::atomic<int>& hits) {
+         s.routes().Get("/e.pdf", [&hits](auto&, auto& r) {
+             if (++hits <= 2)
+                 r.status = 503;
+             else
+                 Serve(r, kPdf);
+         });
+     },
+     TransferResult::Downloaded},
+    {"HtmlPageWith200",
+     [](TestServer& s, auto&) {
+         s.routes().Get("/e.pdf", [](auto&, auto& r) { Serve(r, "<html>Pas de PDF</html>", "text/html"); });
+     },
+     TransferResult::NotPdf},
+    {"TruncatedBody",
+     [](TestServer& s, auto&) { s.routes().Get("/e.pdf", [](auto&, auto& r) { ServeCut(r, kPdf.size(), 100); }); },
+     TransferResult::Truncated},
+    {"ChunkedWithoutEnd",
+     [](TestServer& s, auto&) {
+         s.routes().Get("/e.pdf", [](auto&, auto& r) {
+             r.set_chunked_content_provider("application/pdf", [](size_t, httplib::DataSink& sink) {
+                 sink.write(kPdf.data(), 200);
+                 sink.done();
+                 return true;
+             });
+         });
+     },
+     TransferResult::Truncated},
+    {"Stall",
+     [](TestServer& s, auto&) {
+         s.routes().Get("/e.pdf", [&s](auto&, auto& r) {
+             s.Hold();
+             Serve(r, kPdf);
+         });
+     },
+     TransferResult::TimedOut},
+};
+
+std::string PathOf(const char* name) {
+    const std::string n = name;
+    return (n.find("Redirect") != std::string::npos) ? "/r1" : "/e.pdf";
+}
+
+} // namespace
+
+class ServerBehaviour : public testing::TestWithParam<ServerCase> {};
+
+TEST_P(ServerBehaviour, TargetIsReplacedOnlyOnSuccessAndNoTemporaryFileIsLeft) {
+    const ServerCase& c = GetParam();
+    QTemporaryDir folder;
+    const QString target = folder.filePath("20070503_Metro_Paris.pdf");
+    for (const bool earlierFile : {false, true}) {
+        QFile::remove(target);
+        if (earlierFile) {
+            QFile file(target);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(kEarlier);
+        }
+        TestServer server;
+        std::atomic<int> hits{0};
+        c.setUp(server, hits);
+        HttpTransferLibrary library(FastTuning());
+        const int result = library.Download(nullptr, QString::fromStdString(server.url(PathOf(c.name))), target);
+        server.Release();
+        EXPECT_EQ(result, c.expected) << "earlier file: " << earlierFile << " " << library.LastError().toStdString();
+        if (c.expected == TransferResult::Downloaded) {
+            EXPECT_EQ(Read(target).toStdString(), kPdf);
+            EXPECT_TRUE(library.LastError().isEmpty());
+        } else if (earlierFile) {
+            EXPECT_EQ(Read(target), kEarlier);
+        } else {
+            EXPECT_FALSE(QFile::exists(target));
+        }
+        if (c.expected != TransferResult::Downloaded) {
+            EXPECT_FALSE(library.LastError().isEmpty());
+        }
+        EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(),
+                  (earlierFile || c.expected == TransferResult::Downloaded) ? 1 : 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, ServerBehaviour, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<ServerCase>& info) { return std::string(info.param.name); });
+
+TEST(Transfer, RetriesTransientFailuresThenGivesUp) {
+    TestServer server;
+    std::atomic<int> hits{0};
+    server.routes().Get("/e.pdf", [&hits](auto&, auto& r) {
+        ++hits;
+        r.status = 503;
+    });
+    QTemporaryDir folder;
+    HttpTransferLibrary library(FastTuning());
+    EXPECT_EQ(library.Download(nullptr, QString::fromStdString(server.url("/e.pdf")), folder.filePath("e.pdf")),
+              TransferResult::HttpError);
+    EXPECT_EQ(hits, 4); // the first try and three retries
+    EXPECT_EQ(library.LastError(), "Le serveur a refusé la demande (erreur 503).");
+}
+
+TEST(Transfer, LocalFailuresKeepTheFolderClean) {
+    TestServer server;
+    server.routes().Get("/e.pdf", [](auto&, auto& r) { Serve(r, kPdf); });
+    const QString url = QString::fromStdString(server.url("/e.pdf"));
+    QTemporaryDir folder;
+    HttpTransferLibrary library(FastTuning());
+
+    // Letters from several scripts and an apostrophe in the folder name.
+    const QString odd = folder.filePath("Presse d'Zoë 新聞 Пресса");
+    ASSERT_TRUE(QDir().mkpath(odd));
+    EXPECT_EQ(library.Download(nullptr, url, odd + "/e.pdf"), TransferResult::Downloaded);
+    EXPECT_EQ(Read(odd + "/e.pdf").toStdString(), kPdf);
+
+    // The target name is taken by a folder: refused, the folder stays.
+    ASSERT_TRUE(QDir().mkpath(folder.filePath("pris.pdf")));
+    EXPECT_EQ(library.Download(nullptr, url, folder.filePath("pris.pdf")), TransferResult::WriteError);
+    EXPECT_TRUE(QFileInfo(folder.filePath("pris.pdf")).isDir());
+
+    EXPECT_EQ(library.Download(nullptr, url, folder.filePath("absent/e.pdf")), TransferResult::WriteError);
+    EXPECT_EQ(library.Download(nullptr, "ftp://127.0.0.1/e.pdf", folder.filePath("f.pdf")), TransferResult::BadAddress);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
+}
+
+TEST(Transfer, CancelFromTheWindowButton) {
+    TestServer server;
+    server.routes().Get("/e.pdf", [&server](auto&, auto& r) {
+        server.Hold();
+        Serve(r, kPdf);
+    });
+    QTemporaryDir folder;
+    TransferTuning tuning = FastTuning();
+    tuning.stallTimeout = std::chrono::milliseconds(20000);
+    HttpTransferLibrary library(tuning);
+    library.SetOption("label", "Téléchargement en cours");
+    library.SetOption("description", "Metro édition Paris du 03/05/2007");
+    QWidget owner;
+    owner.show();
+    // Press "Annuler" as soon as the progress window is on screen.
+    QTimer poll;
+    QString shownDescription;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->objectName() != "frmTransfert" || !window->isVisible())
+                continue;
+            if (auto* description = window->findChild<QLabel*>("lbl_Description"))
+                shownDescription = description->text();
+            if (auto* cancel = window->findChild<QPushButton*>("cmd_Annuler")) {
+                poll.stop();
+                cancel->click();
+            }
+        }
+    });
+    poll.start(10);
+    const int result = library.Download(&owner, QString::fromStdString(server.url("/e.pdf")), folder.filePath("e.pdf"));
+    server.Release();
+    EXPECT_EQ(result, TransferResult::Cancelled);
+    EXPECT_EQ(library.LastError(), "Téléchargement annulé.");
+    EXPECT_EQ(shownDescription, "Metro édition Paris du 03/05/2007");
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
+}
