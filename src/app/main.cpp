@@ -1,0 +1,41 @@
+// lectoria: the main window.
+#include "download/download_action.h"
+#include "rules/addresses.h"
+#include "storage/drive_check.h"
+#include "storage/folder_choice.h"
+#include "storage/settings_store.h"
+#include "transfer/http_transfer_library.h"
+#include "ui/about_opener.h"
+#include "ui/logos.h"
+#include "ui/main_window.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QNetworkProxyFactory>
+#include <QTranslator>
+
+using namespace lectoria;
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Lectoria"));
+    QApplication::setOrganizationName(QStringLiteral("Orvane"));
+    QApplication::setWindowIcon(ApplicationIcon());
+    // Qt's own buttons ("Oui", "Non", "Annuler") in French whatever the user's locale.
+    QTranslator qtFrench;
+    if (qtFrench.load(QStringLiteral("qtbase_fr"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qtFrench);
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
+
+    SelectionState state;
+    const auto settings = MakeUserSettingsStore();
+    const SystemClock clock;
+    const auto picker = MakeDialogFolderPicker();
+    const auto drives = MakeSystemDriveQuery();
+    SystemFileLookup files;
+    HttpTransferLibrary transfer;
+    frmLctr window(state, {*settings, clock, *picker, *drives, files, transfer, LoadArchiveSettingsFromEnvironment(),
+                           nullptr, &OpenAboutWindow});
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,103 @@
+#include "ui/logos.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace lectoria {
+
+namespace {
+
+// One seven-segment digit in a w x h box: segments a..g as bits 0..6.
+void DrawSegmentDigit(QPainter& p, QRectF box, int segments) {
+    const qreal t = box.width() / 4.5;
+    const qreal w = box.width();
+    const qreal h = box.height() / 2;
+    const QRectF bars[7] = {
+        {box.left() + t / 2, box.top(), w - t, t},             // a
+        {box.right() - t, box.top() + t / 2, t, h - t / 2},    // b
+        {box.right() - t, box.top() + h, t, h - t / 2},        // c
+        {box.left() + t / 2, box.bottom() - t, w - t, t},      // d
+        {box.left(), box.top() + h, t, h - t / 2},             // e
+        {box.left(), box.top() + t / 2, t, h - t / 2},         // f
+        {box.left() + t / 2, box.top() + h - t / 2, w - t, t}, // g
+    };
+    for (int i = 0; i < 7; ++i)
+        if (segments & (1 << i))
+            p.fillRect(bars[i], Qt::white);
+}
+
+} // namespace
+
+QPixmap DrawTwentyMinutesLogo() {
+    QPixmap pixmap(30, 30);
+    pixmap.fill(QColor(0, 84, 166));
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    DrawSegmentDigit(p, QRectF(5, 3, 9, 16), 0b1011011);  // 2: a b d e g
+    DrawSegmentDigit(p, QRectF(16, 3, 9, 16), 0b0111111); // 0: a b c d e f
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPixelSize(8);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRectF(0, 20, 30, 9), Qt::AlignCenter, QStringLiteral("minutes"));
+    return pixmap;
+}
+
+QPixmap DrawMetroLogo() {
+    QPixmap pixmap(50, 15);
+    pixmap.fill(QColor(0, 150, 64));
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPixelSize(12);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    const QString letters = QStringLiteral("metr");
+    const qreal width = QFontMetricsF(font).horizontalAdvance(letters);
+    const qreal left = (50 - width - 9) / 2;
+    p.drawText(QRectF(left, 0, width + 1, 15), Qt::AlignVCenter | Qt::AlignLeft, letters);
+    // The "o" as a small globe: a circle with a meridian and the equator.
+    const QRectF globe(left + width + 0.5, 4.5, 7.5, 7.5);
+    p.setPen(QPen(Qt::white, 1.2));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(globe);
+    p.drawLine(QPointF(globe.left(), globe.center().y()), QPointF(globe.right(), globe.center().y()));
+    p.drawEllipse(QRectF(globe.center().x() - 1.6, globe.top(), 3.2, globe.height()));
+    return pixmap;
+}
+
+QIcon ApplicationIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48, 256}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 32.0, size / 32.0);
+        p.translate(16, 16);
+        const QRectF sheet(-9, -12, 18, 24);
+        for (int i = 2; i >= 0; --i) { // the stack, each sheet a little more tilted
+            p.save();
+            p.rotate(-12.0 + i * 9.0);
+            p.setPen(QPen(QColor(90, 90, 90), 0.8));
+            p.setBrush(i == 0 ? QColor(Qt::white) : QColor(215, 215, 215));
+            p.drawRect(sheet);
+            if (i == 0) {
+                p.setPen(QPen(QColor(30, 70, 200), 1.2));
+                for (int line = 0; line < 6; ++line)
+                    p.drawLine(QPointF(-6, -4 + line * 2.8), QPointF(line % 2 ? 3 : 6, -4 + line * 2.8));
+                p.setPen(Qt::NoPen);
+                p.setBrush(QColor(140, 40, 170));
+                p.drawEllipse(QRectF(-6.5, -10, 4.5, 4.5));
+            }
+            p.restore();
+        }
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+} // namespace lectoria

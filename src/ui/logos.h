@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+
+namespace lectoria {
+
+// Our own small drawings beside the two newspaper options, and the program's icon.
+QPixmap DrawTwentyMinutesLogo(); // 30 x 30: white segment digits "20" over "minutes", on blue
+QPixmap DrawMetroLogo();         // 50 x 15: white "metro" whose "o" is a globe, on green
+QIcon ApplicationIcon();         // a tilted stack of sheets with blue lines and a purple mark
+
+} // namespace lectoria
