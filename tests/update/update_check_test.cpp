@@ -1,0 +1,210 @@
+#include "update/update_check.h"
+
+#include "support/qt_printers.h"
+#include "update/update_doubles.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+
+namespace lectoria {
+namespace {
+
+using testing_support::RecordingOpener;
+using testing_support::RecordingSink;
+
+struct Stage {
+    QString text;
+    int value = 0;
+    bool busy = false;
+    bool operator==(const Stage&) const = default;
+};
+
+void PrintTo(const Stage& s, std::ostream* os) {
+    *os << '{' << s.text.toStdString() << ", " << s.value << ", " << (s.busy ? "busy" : "default") << '}';
+}
+
+class RecordingView final : public UpdateView {
+public:
+    void ShowProgressText(const QString& text) override { current.text = text; }
+    void ShowProgressValue(int value) override { current.value = value; }
+    void SetBusyCursor(bool busy) override { current.busy = busy; }
+    void ProcessPendingEvents() override {
+        atFetch = current;
+        if (duringEvents)
+            duringEvents();
+    }
+    Stage current;
+    std::optional<Stage> atFetch;
+    std::function<void()> duringEvents;
+};
+
+class ScriptedFetcher final : public HistoryFetcher {
+public:
+    FetchResult Fetch(const QUrl& url) override {
+        fetched.push_back(url);
+        return result;
+    }
+    void Cancel() override { ++cancels; }
+    FetchResult result;
+    std::vector<QUrl> fetched;
+    int cancels = 0;
+};
+
+const AuthorSettings kAuthor{QStringLiteral("auteur.test:8080"), QStringLiteral("a@auteur.test"),
+                             QStringLiteral("http://auteur.test")};
+const QString kApp = QStringLiteral("1.1.8");
+const QString kMarker = QStringLiteral("Historique Lectoria\r\n");
+
+struct CheckCase {
+    const char* name;
+    FetchResult fetched;
+    int answer;
+    Stage finalStage;
+    std::optional<testing_support::ShownMessage> message;
+    QString opened; // empty: nothing opened
+};
+
+std::vector<CheckCase> CheckCases() {
+    const QString archive = QStringLiteral("http://auteur.test:8080/divers/download/VB/Lectoria.zip");
+    const QString page = QStringLiteral("http://auteur.test:8080/applis.htm#lctr");
+    const testing_support::ShownMessage upToDate{
+        QStringLiteral("Dernière version : 1.1.8\r\n\r\nVotre version est à jour."), 64, QStringLiteral("Mise à jour")};
+    const auto different = [](const QString& latest) {
+        return testing_support::ShownMessage{QStringLiteral("Votre version : 1.1.8\r\nVersion disponible : ") + latest +
+                                                 QStringLiteral("\r\n\r\nVoulez-vous télécharger cette version ?"),
+                                             4, QStringLiteral("Mise à jour")};
+    };
+    const testing_support::ShownMessage failure{
+        QStringLiteral("Echec lors de la connexion.\r\n\r\nVeuillez vérifier que votre connexion internet est active "
+                       "et que votre firewall ne bloque pas la mise à jour.\r\n\r\nVoulez-vous essayer d'accéder à la "
+                       "page internet du logiciel ?"),
+        276, QStringLiteral("Echec de connexion")};
+    const auto text = [](const QString& t) { return FetchResult{FetchStatus::Completed, t}; };
+    const FetchResult failed{FetchStatus::Failed, {}};
+
+    return {
+        {"UpToDateKeepsAnalyse", text(kMarker + "*1.1.8\t"), kAnswerYes, {"Analyse", 100, false}, upToDate, {}},
+        {"NewerAcceptedOpensArchive",
+         text(kMarker + "*1.2.0\t"),
+         kAnswerYes,
+         {"Terminé", 100, false},
+         different("1.2.0"),
+         archive},
+        {"NewerDeclinedOpensNothing",
+         text(kMarker + "*1.2.0\t"),
+         kAnswerNo,
+         {"Terminé", 100, false},
+         different("1.2.0"),
+         {}},
+        {"EmptyVersionIsOffered", text(kMarker + "*\t"), kAnswerNo, {"Terminé", 100, false}, different(""), {}},
+        {"NoMarkerAcceptedOpensPage", text("<html>erreur</html>"), kAnswerYes, {"Echec", 100, false}, failure, page},
+        {"NoMarkerDeclinedOpensNothing", text("autre chose *1.2.0\t"), kAnswerNo, {"Echec", 100, false}, failure, {}},
+        {"FailedFetchOffersPage", failed, kAnswerYes, {"Echec", 100, false}, failure, page},
+        {"NoStarEndsSilently", text(kMarker + "1.2.0\t"), kAnswerYes, {"Connexion", 50, false}, {}, {}},
+        {"NoTabEndsSilently", text(kMarker + "*1.2.0"), kAnswerYes, {"Connexion", 50, false}, {}, {}},
+        {"MarkerPastLimitEndsSilentlyBeforeStageTwo",
+         text(QString(40000, 'x') + kMarker + "*1.2.0\t"),
+         kAnswerYes,
+         {"Connexion", 25, false},
+         {},
+         {}},
+        {"CancelledFetchEndsSilently", {FetchStatus::Cancelled, {}}, kAnswerYes, {"Connexion", 25, false}, {}, {}},
+    };
+}
+
+class UpdateCheckTest : public ::testing::TestWithParam<CheckCase> {};
+
+TEST_P(UpdateCheckTest, StagesMessageAndOpenedAddress) {
+    const CheckCase& c = GetParam();
+    RecordingView view;
+    ScriptedFetcher fetcher;
+    fetcher.result = c.fetched;
+    RecordingSink sink;
+    sink.answer = c.answer;
+    RecordingOpener opener;
+    UpdateCheck check(view, fetcher, sink, opener, kAuthor, kApp);
+
+    check.Run();
+
+    ASSERT_TRUE(view.atFetch.has_value());
+    EXPECT_EQ(*view.atFetch, (Stage{"Connexion", 25, true}));
+    EXPECT_GE(fetcher.cancels, 1); // any earlier transfer is stopped before the fetch
+    ASSERT_EQ(fetcher.fetched.size(), 1u);
+    EXPECT_EQ(fetcher.fetched[0].toString(), "http://auteur.test:8080/divers/download/VB/lctr_hist.txt");
+    EXPECT_EQ(view.current, c.finalStage);
+    if (c.message) {
+        ASSERT_EQ(sink.shown.size(), 1u);
+        EXPECT_EQ(sink.shown[0].text, c.message->text);
+        EXPECT_EQ(sink.shown[0].style, c.message->style);
+        EXPECT_EQ(sink.shown[0].title, c.message->title);
+    } else {
+        EXPECT_TRUE(sink.shown.empty());
+    }
+    if (c.opened.isEmpty()) {
+        EXPECT_TRUE(opener.opened.empty());
+    } else {
+        ASSERT_EQ(opener.opened.size(), 1u);
+        EXPECT_EQ(opener.opened[0].toString(), c.opened);
+    }
+    EXPECT_FALSE(check.IsRunning());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, UpdateCheckTest, ::testing::ValuesIn(CheckCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(UpdateCheckLifecycle, AbandonedWhilePaintingShowsNothingAndFetchesNothing) {
+    RecordingView view;
+    ScriptedFetcher fetcher;
+    fetcher.result = {FetchStatus::Completed, kMarker + "*1.2.0\t"};
+    RecordingSink sink;
+    RecordingOpener opener;
+    UpdateCheck check(view, fetcher, sink, opener, kAuthor, kApp);
+    view.duringEvents = [&] { check.Abandon(); };
+
+    check.Run();
+    EXPECT_TRUE(fetcher.fetched.empty());
+    EXPECT_TRUE(sink.shown.empty());
+
+    view.duringEvents = nullptr;
+    check.Run(); // an abandoned check stays abandoned
+    EXPECT_TRUE(fetcher.fetched.empty());
+}
+
+TEST(UpdateCheckLifecycle, NoNestedCheckFromTheEventsItProcesses) {
+    RecordingView view;
+    ScriptedFetcher fetcher;
+    fetcher.result = {FetchStatus::Completed, kMarker + "*1.1.8\t"};
+    RecordingSink sink;
+    RecordingOpener opener;
+    UpdateCheck check(view, fetcher, sink, opener, kAuthor, kApp);
+    view.duringEvents = [&] {
+        EXPECT_TRUE(check.IsRunning());
+        check.Run();
+    };
+
+    check.Run();
+    EXPECT_EQ(fetcher.fetched.size(), 1u);
+    EXPECT_EQ(sink.shown.size(), 1u);
+}
+
+TEST(UpdateCheckLifecycle, SecondCheckStartsAgainFromTheFirstStage) {
+    RecordingView view;
+    ScriptedFetcher fetcher;
+    fetcher.result = {FetchStatus::Failed, {}};
+    RecordingSink sink;
+    RecordingOpener opener;
+    UpdateCheck check(view, fetcher, sink, opener, kAuthor, kApp);
+    check.Run();
+    ASSERT_EQ(view.current, (Stage{"Echec", 100, false}));
+
+    fetcher.result = {FetchStatus::Completed, kMarker + "*1.1.8\t"};
+    check.Run();
+    EXPECT_EQ(*view.atFetch, (Stage{"Connexion", 25, true}));
+    EXPECT_EQ(view.current, (Stage{"Analyse", 100, false}));
+    EXPECT_EQ(check.HistoryText(), kApp); // the working value now holds the latest version
+}
+
+} // namespace
+} // namespace lectoria
