@@ -8,11 +8,9 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QTextCharFormat>
 
 namespace lectoria {
 
@@ -40,36 +38,6 @@ template <typename Widget> Widget* Place(QWidget* parent, const char* name, QRec
 
 } // namespace
 
-MonthCalendar::MonthCalendar(QWidget* parent) : QCalendarWidget(parent) {
-    setLocale(QLocale(QLocale::French, QLocale::France));
-    setFirstDayOfWeek(Qt::Monday);
-    setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
-    setHorizontalHeaderFormat(QCalendarWidget::SingleLetterDayNames); // "sam." does not fit a 29-pixel column
-    QFont dates(QStringLiteral("Liberation Sans"));
-    dates.setPointSizeF(8.25);
-    setFont(dates);
-    QTextCharFormat dayNames;
-    QFont bold = dates;
-    bold.setBold(true);
-    dayNames.setFont(bold);
-    setHeaderTextFormat(dayNames);
-    // The month title, 12-point bold, in the navigation bar.
-    if (QWidget* bar = findChild<QWidget*>(QStringLiteral("qt_calendar_navigationbar"))) {
-        QFont title(QStringLiteral("Liberation Sans"));
-        title.setPointSize(12);
-        title.setBold(true);
-        for (const char* part : {"qt_calendar_monthbutton", "qt_calendar_yearbutton"})
-            if (QWidget* button = bar->findChild<QWidget*>(QString::fromLatin1(part)))
-                button->setFont(title);
-    }
-    connect(this, &QCalendarWidget::selectionChanged, this, &MonthCalendar::dayChosen);
-}
-
-void MonthCalendar::SetValue(const QDate& day) {
-    const QSignalBlocker quiet(this); // a day set by the program is not a day chosen by the user
-    setSelectedDate(day);
-}
-
 frmLctr::frmLctr(SelectionState& state, MainWindowServices services)
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                            Qt::WindowCloseButtonHint),
@@ -96,10 +64,8 @@ frmLctr::~frmLctr() = default;
 void frmLctr::BuildControls() {
     lbl_Journal_ = Place<QLabel>(this, "lbl_Journal", Twips(1680, 120, 1335, 255));
     lbl_Journal_->setText(QStringLiteral("Choisir le journal :"));
-    lst_Ville_ = Place<QListWidget>(this, "lst_Ville", Twips(120, 480, 1215, 2010));
+    lst_Ville_ = Place<CityList>(this, "lst_Ville", Twips(120, 480, 1215, 2010));
     lst_Ville_->addItems(CityNames());
-    lst_Ville_->setSelectionMode(QAbstractItemView::SingleSelection);
-    lst_Ville_->setCurrentRow(-1);
     lbl_Ville_ = Place<QLabel>(this, "lbl_Ville", Twips(120, 120, 1215, 255));
     lbl_Ville_->setText(QStringLiteral("Choisir la ville :"));
     Calendar1_ = Place<MonthCalendar>(this, "Calendar1", Twips(3480, 120, 3015, 2295));
@@ -134,7 +100,7 @@ void frmLctr::BuildControls() {
 }
 
 void frmLctr::Wire() {
-    connect(lst_Ville_, &QListWidget::currentRowChanged, this, [this] { OnCityClick(); });
+    connect(lst_Ville_, &QListWidget::itemSelectionChanged, this, [this] { OnCityClick(); });
     connect(opt_20m_, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
             SelectPaper(state_, opt_20m_->text());
@@ -194,17 +160,16 @@ void frmLctr::OnChooseFolder() {
 bool frmLctr::SelectRow(int row) {
     if (row < 0 || row >= lst_Ville_->count())
         return false;
-    lst_Ville_->setCurrentRow(row);
+    lst_Ville_->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
     return true;
 }
 
 QString frmLctr::CurrentText() const {
-    const QListWidgetItem* item = lst_Ville_->currentItem();
-    return item && lst_Ville_->currentRow() >= 0 ? item->text() : QString();
+    return lst_Ville_->SelectedText();
 }
 
 int frmLctr::CurrentRow() const {
-    return lst_Ville_->currentRow();
+    return lst_Ville_->SelectedRow();
 }
 
 QString frmLctr::Text() const {

@@ -8,32 +8,19 @@
 #include "storage/folder_choice.h"
 #include "storage/settings_store.h"
 #include "transfer/transfer_library.h"
+#include "ui/calendar.h"
+#include "ui/city_list.h"
 
-#include <QCalendarWidget>
 #include <QWidget>
 #include <functional>
 #include <memory>
 
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 class QRadioButton;
 
 namespace lectoria {
-
-// The month calendar: French names, weeks from Monday. dayChosen is raised for the user's
-// changes only; SetValue (start-up, reset after a refusal) raises nothing.
-class MonthCalendar final : public QCalendarWidget, public CalendarPort {
-    Q_OBJECT
-public:
-    explicit MonthCalendar(QWidget* parent);
-    QDate Value() const override { return selectedDate(); }
-    void SetValue(const QDate& day) override;
-
-signals:
-    void dayChosen();
-};
 
 // Everything the window reaches outside itself.
 struct MainWindowServices {
@@ -84,7 +71,7 @@ private:
     MessageSink* messages_ = nullptr;
 
     QLabel* lbl_Journal_ = nullptr;
-    QListWidget* lst_Ville_ = nullptr;
+    CityList* lst_Ville_ = nullptr;
     QLabel* lbl_Ville_ = nullptr;
     MonthCalendar* Calendar1_ = nullptr;
     QPushButton* cmd_DL_ = nullptr;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -223,4 +225,58 @@ TEST_F(MainWindow, FolderButtonShowsAndStoresTheChosenFolder) {
     EXPECT_EQ(Find<QLineEdit>("txt_ChemFich")->text(), "/presse");
     EXPECT_EQ(state.SaveFolder, "/presse");
     EXPECT_EQ(store.values["Chemin"].toString(), "/presse");
+}
+
+// Focus and selection are different things: the list's cursor lands on "Bordeaux" when the
+// window comes up, which must not choose that city, and the user cannot clear a chosen one.
+TEST_F(MainWindow, OnlyASelectedEntryIsAChosenCity) {
+    Open();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get(), 5000));
+    auto* list = Find<QListWidget>("lst_Ville");
+    ASSERT_EQ(QApplication::focusWidget(), list);
+    EXPECT_TRUE(store.writes.empty());
+    EXPECT_EQ(state.CityIndex, 0);
+
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(9)).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      list->visualItemRect(list->item(9)).center());
+    EXPECT_EQ(list->selectedItems().size(), 1);
+    EXPECT_EQ(state.CityName, "Toulouse");
+    EXPECT_EQ(state.CityIndex, 10);
+    QTest::keyClick(list, Qt::Key_Up);
+    EXPECT_EQ(state.CityName, "Strasbourg");
+    EXPECT_EQ(store.values["Ville"].toInt(), 9);
+}
+
+// Every day chosen by the user is checked, the one already selected included: on a Saturday
+// the calendar opens on today unchecked, and a click on today is refused.
+TEST_F(MainWindow, EveryDayTheUserChoosesIsChecked) {
+    clock.today = QDate(2026, 12, 12); // a Saturday
+    Open();
+    EXPECT_TRUE(messages.shown.isEmpty());
+    EXPECT_EQ(state.DateRejected, 0);
+    auto* grid = Calendar()->findChild<QAbstractItemView*>("qt_calendar_calendarview");
+    ASSERT_NE(grid, nullptr);
+    auto cellOf = [grid](int day) {
+        for (int row = 1; row < grid->model()->rowCount(); ++row)
+            for (int column = 0; column < grid->model()->columnCount(); ++column) {
+                const QModelIndex index = grid->model()->index(row, column);
+                if (grid->model()->data(index).toInt() == day && (row > 1 || day < 8) && (row < 5 || day > 20))
+                    return grid->visualRect(index).center();
+            }
+        return QPoint();
+    };
+    struct Pick {
+        int day;
+        qsizetype messages;
+        QString dayText;
+    };
+    const Pick picks[] = {{12, 1, "12"}, {11, 1, "11"}, {11, 1, "11"}, {13, 2, "12"}, {30, 3, "12"}};
+    for (const Pick& pick : picks) {
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellOf(pick.day));
+        EXPECT_EQ(messages.shown.size(), pick.messages) << pick.day;
+        EXPECT_EQ(state.DayText, pick.dayText) << pick.day;
+    }
+    EXPECT_EQ(Calendar()->selectedDate(), clock.today);
+    EXPECT_EQ(state.DateRejected, 1);
 }
