@@ -3,15 +3,18 @@
 #include "transfer/connection_probe.h"
 #include "transfer/progress_view.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
+#include <QNetworkProxyFactory>
 #include <QNetworkReply>
-#include <QSaveFile>
+#include <QRegularExpression>
 #include <QStorageInfo>
 #include <QTimer>
+#include <optional>
 
 namespace lectoria {
 
@@ -20,13 +23,33 @@ namespace {
 const QByteArray kPdfStart("%PDF-");
 const QByteArray kPdfEnd("%%EOF");
 constexpr qint64 kTailSize = 1024;
+// What Qt may hold for us between two reads; the socket waits beyond that, so memory stays flat.
+constexpr qint64 kReadBufferSize = 4 * 1024 * 1024;
+constexpr qint64 kLongestRetryAfter = 60;
 
 struct Outcome {
+    Outcome() = default;
+    explicit Outcome(int failure) : result(failure) {}
     int result = TransferResult::Downloaded;
     int httpStatus = 0;
     bool transient = false;
-    int retryAfterSeconds = -1;
+    std::optional<qint64> retryAfterSeconds;
 };
+
+// What has reached the temporary file so far, kept across the tries of one download.
+struct Body {
+    qint64 received = 0;
+    qint64 total = -1;    // the full size when the server told it
+    QByteArray head;      // the first bytes, to recognise a PDF
+    QByteArray tail;      // the last KiB, to find %%EOF
+    QByteArray validator; // strong ETag or Last-Modified, for If-Range on a resume
+
+    void Reset() { *this = Body(); }
+};
+
+bool IsSuccess(int status) {
+    return status >= 200 && status < 300;
+}
 
 bool IsTransientStatus(int status) {
     return status == 408 || status == 429 || status == 502 || status == 503 || status == 504;
@@ -48,6 +71,10 @@ bool IsTransientNetworkError(QNetworkReply::NetworkError error) {
     }
 }
 
+bool IsWebScheme(const QUrl& url) {
+    return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+}
+
 // The Content-Length of the final answer. After redirects Qt may keep an earlier hop's header
 // beside it, so the last one given wins.
 qint64 AnnouncedLength(const QNetworkReply& reply) {
@@ -61,22 +88,72 @@ qint64 AnnouncedLength(const QNetworkReply& reply) {
     return length;
 }
 
-// One transfer of one address into one file, with its retries.
+// Retry-After as delay-seconds or as an HTTP date.
+std::optional<qint64> RetryAfterSeconds(const QByteArray& value) {
+    const QByteArray text = value.trimmed();
+    if (text.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    const qint64 seconds = text.toLongLong(&ok);
+    if (ok)
+        return seconds >= 0 ? std::optional<qint64>(seconds) : std::nullopt;
+    const QDateTime when = QDateTime::fromString(QString::fromLatin1(text), Qt::RFC2822Date);
+    if (!when.isValid())
+        return std::nullopt;
+    return qMax<qint64>(0, QDateTime::currentDateTimeUtc().secsTo(when));
+}
+
+struct ContentRange {
+    qint64 first = -1;
+    qint64 last = -1;
+    qint64 total = -1; // -1 for "*"
+};
+
+std::optional<ContentRange> ParseContentRange(const QByteArray& value) {
+    static const QRegularExpression pattern(QStringLiteral("^bytes\\s+(\\d+)-(\\d+)/(\\d+|\\*)$"));
+    const auto match = pattern.match(QString::fromLatin1(value.trimmed()));
+    if (!match.hasMatch())
+        return std::nullopt;
+    ContentRange range{match.captured(1).toLongLong(), match.captured(2).toLongLong(), -1};
+    if (match.captured(3) != QLatin1String("*"))
+        range.total = match.captured(3).toLongLong();
+    return range;
+}
+
+// One download of one address into one file, with its retries.
 class Session {
 public:
     Session(const TransferTuning& tuning, ProgressView& view) : tuning_(tuning), view_(view) {
         view_.onCancel = [this] { Cancel(); };
     }
+    ~Session() { view_.onCancel = nullptr; }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
     Outcome Run(const QUrl& url, const QString& target) {
+        const std::unique_ptr<FileWriter> writer = tuning_.makeWriter(target);
+        if (!writer->Open())
+            return Outcome(writer->Failure());
+        Body body;
         Outcome outcome;
         for (int attempt = 0;; ++attempt) {
-            outcome = Attempt(url, target);
-            if (!outcome.transient || cancelled_ || attempt >= tuning_.maxRetries)
+            outcome = Attempt(url, target, *writer, body);
+            if (outcome.result == TransferResult::Downloaded) {
+                if (!writer->Commit())
+                    outcome.result = writer->Failure();
                 return outcome;
-            if (!Pause(attempt, outcome.retryAfterSeconds))
-                return {TransferResult::Cancelled};
+            }
+            if (!outcome.transient || cancelled_ || attempt >= tuning_.maxRetries)
+                break;
+            if (outcome.retryAfterSeconds && *outcome.retryAfterSeconds > kLongestRetryAfter)
+                break; // the server asks for a long wait: no point in trying again now
+            if (!Pause(attempt, outcome.retryAfterSeconds)) {
+                outcome = Outcome(TransferResult::Cancelled);
+                break;
+            }
         }
+        writer->Discard();
+        return outcome;
     }
 
 private:
@@ -89,11 +166,14 @@ private:
     }
 
     // Waits before the next try, telling the user; false when the user cancelled meanwhile.
-    bool Pause(int attempt, int retryAfterSeconds) {
+    bool Pause(int attempt, std::optional<qint64> retryAfter) {
+        qint64 shownSeconds = qint64{1} << attempt;
         qint64 ms = tuning_.firstRetryPause.count() << attempt;
-        if (retryAfterSeconds >= 0 && retryAfterSeconds <= 60)
-            ms = qMin<qint64>(retryAfterSeconds * 1000LL, qMax<qint64>(ms, retryAfterSeconds * 1000LL));
-        view_.SetStatus(QStringLiteral("Nouvelle tentative dans %1 s…").arg(qMax<qint64>(1, (ms + 999) / 1000)));
+        if (retryAfter) {
+            shownSeconds = *retryAfter;
+            ms = *retryAfter * tuning_.retryAfterSecond.count();
+        }
+        view_.SetStatus(QStringLiteral("Nouvelle tentative dans %1 s…").arg(shownSeconds));
         QEventLoop loop;
         pause_ = &loop;
         QTimer::singleShot(ms, &loop, &QEventLoop::quit);
@@ -103,164 +183,184 @@ private:
         return !cancelled_;
     }
 
-    Outcome Attempt(const QUrl& url, const QString& target) {
-        QSaveFile out(target);
-        if (!out.open(QIODevice::WriteOnly))
-            return {OpenFailure(target)};
-
+    Outcome Attempt(const QUrl& url, const QString& target, FileWriter& writer, Body& body) {
+        const bool resuming = body.received > 0;
         QNetworkRequest request(url);
         request.setRawHeader("Accept-Encoding", "identity");
+        request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Lectoria/1.1.8"));
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
         request.setMaximumRedirectsAllowed(tuning_.maxRedirects);
-        request.setTransferTimeout(static_cast<int>(tuning_.stallTimeout.count()));
-        request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Lectoria/1.1.8"));
+        if (resuming) {
+            request.setRawHeader("Range", "bytes=" + QByteArray::number(body.received) + '-');
+            if (!body.validator.isEmpty())
+                request.setRawHeader("If-Range", body.validator);
+        }
 
         QNetworkReply* reply = network_.get(request);
+        reply->setReadBufferSize(kReadBufferSize);
         reply_ = reply;
+        timedOut_ = false;
+
+        // Our own clock for both limits, so that a time-out is never taken for a cancel.
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, reply, [this, reply] {
+            timedOut_ = true;
+            reply->abort();
+        });
+        watchdog.start(tuning_.connectTimeout);
+
         Outcome outcome;
-        qint64 received = 0;
-        qint64 total = -1;
-        bool headerChecked = false;
-        QByteArray head;
-        QByteArray tail;
+        bool headersSeen = false;
+        bool keeping = false; // the body is the edition's (else an error page, read and dropped)
         QElapsedTimer clock;
         clock.start();
         QElapsedTimer lastShown;
         lastShown.start();
+        const qint64 receivedAtStart = body.received;
+        view_.SetStatus(QString());
 
         const auto fail = [&](int result) {
             if (outcome.result == TransferResult::Downloaded)
                 outcome.result = result;
+            keeping = false;
             reply->abort();
         };
-        const auto checkHeaders = [&] {
-            headerChecked = true;
-            outcome.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-            if (outcome.httpStatus < 200 || outcome.httpStatus >= 300)
-                return; // a redirect hop or an error page: its length says nothing of the edition
-            total = AnnouncedLength(*reply);
-            if (total > 0) {
+        const auto showProgress = [&] {
+            const double speed = (body.received - receivedAtStart) * 1000.0 / qMax<qint64>(1, clock.elapsed());
+            view_.SetProgress(body.received, body.total, speed);
+        };
+        const auto takeHeaders = [&] {
+            const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+            if (headersSeen || status < 200 || (status >= 300 && status < 400))
+                return; // no final answer yet, or a redirect hop
+            headersSeen = true;
+            outcome.httpStatus = status;
+            if (!IsSuccess(status))
+                return;
+            if (status == 206) {
+                const auto range = ParseContentRange(reply->rawHeader("Content-Range"));
+                const bool matches = resuming && range && range->first == body.received && range->total > 0 &&
+                                     range->last == range->total - 1 && (body.total < 0 || body.total == range->total);
+                if (!matches) {
+                    // Not the rest of what we hold: throw everything away and start over.
+                    body.Reset();
+                    if (!writer.Restart())
+                        return fail(writer.Failure());
+                    outcome.transient = true;
+                    return fail(TransferResult::Truncated);
+                }
+                body.total = range->total;
+            } else {
+                if (resuming) { // the server sends the whole file again
+                    body.Reset();
+                    if (!writer.Restart())
+                        return fail(writer.Failure());
+                }
+                body.total = AnnouncedLength(*reply);
+                const QByteArray etag = reply->rawHeader("ETag");
+                body.validator = (!etag.isEmpty() && !etag.startsWith("W/")) ? etag : reply->rawHeader("Last-Modified");
+            }
+            keeping = true;
+            const qint64 missing = body.total - body.received;
+            if (missing > 0) {
                 const QStorageInfo volume(QFileInfo(target).absolutePath());
-                if (volume.isValid() && volume.bytesAvailable() >= 0 && volume.bytesAvailable() < total)
-                    fail(TransferResult::DiskFull); // refused before writing anything
+                if (volume.isValid() && volume.isReady() && volume.bytesTotal() > 0 && volume.bytesAvailable() >= 0 &&
+                    volume.bytesAvailable() < missing)
+                    fail(TransferResult::DiskFull); // refused before writing anything more
             }
         };
-        // Each redirect hop brings its own headers; the last ones describe the body.
-        QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, checkHeaders);
-        QObject::connect(reply, &QNetworkReply::readyRead, reply, [&] {
-            if (!headerChecked)
-                checkHeaders();
-            const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-            if (status < 200 || status >= 300 || outcome.result != TransferResult::Downloaded)
-                return; // an error page: read and dropped below
-            const QByteArray chunk = reply->readAll();
-            if (head.size() < kPdfStart.size()) {
-                head += chunk.left(kPdfStart.size() - head.size());
-                if (!kPdfStart.startsWith(head.left(kPdfStart.size())) && !head.startsWith(kPdfStart))
+        const auto consume = [&](const QByteArray& chunk) {
+            if (chunk.isEmpty())
+                return;
+            if (body.head.size() < kPdfStart.size()) {
+                body.head += chunk.left(kPdfStart.size() - body.head.size());
+                if (!kPdfStart.startsWith(body.head))
                     return fail(TransferResult::NotPdf);
             }
-            if (out.write(chunk) != chunk.size())
-                return fail(out.error() == QFileDevice::ResourceError ? TransferResult::DiskFull
-                                                                      : TransferResult::WriteError);
-            received += chunk.size();
-            tail = (tail + chunk).right(kTailSize);
+            if (!writer.Write(chunk.constData(), chunk.size()))
+                return fail(writer.Failure());
+            body.received += chunk.size();
+            body.tail = chunk.size() >= kTailSize ? chunk.right(kTailSize) : (body.tail + chunk).right(kTailSize);
             if (lastShown.elapsed() >= 100) {
                 lastShown.restart();
-                view_.SetProgress(received, total, received * 1000.0 / qMax<qint64>(1, clock.elapsed()));
+                showProgress();
             }
+        };
+
+        // Qt follows the redirects itself and refuses https to http and any other scheme.
+        QObject::connect(reply, &QNetworkReply::redirected, reply, [&] { watchdog.start(tuning_.connectTimeout); });
+        QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [&] {
+            watchdog.start(tuning_.stallTimeout);
+            takeHeaders();
+        });
+        QObject::connect(reply, &QNetworkReply::readyRead, reply, [&] {
+            watchdog.start(tuning_.stallTimeout);
+            takeHeaders();
+            const QByteArray chunk = reply->readAll();
+            if (keeping && outcome.result == TransferResult::Downloaded)
+                consume(chunk);
         });
         QEventLoop loop;
         QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        loop.exec();
+        if (!reply->isFinished())
+            loop.exec();
+        watchdog.stop();
         reply_ = nullptr;
 
-        outcome.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        takeHeaders();
+        if (keeping && outcome.result == TransferResult::Downloaded)
+            consume(reply->readAll()); // finished can arrive with unread data
         const QNetworkReply::NetworkError error = reply->error();
-        if (outcome.result == TransferResult::Downloaded && reply->bytesAvailable() > 0 &&
-            error == QNetworkReply::NoError) {
-            const QByteArray rest = reply->readAll(); // finished can arrive with unread data
-            if (out.write(rest) != rest.size())
-                outcome.result = TransferResult::WriteError;
-            received += rest.size();
-            tail = (tail + rest).right(kTailSize);
-            if (head.size() < kPdfStart.size())
-                head += rest.left(kPdfStart.size() - head.size());
-        }
         const QByteArray retryAfter = reply->rawHeader("Retry-After");
+        reply->disconnect();
         reply->deleteLater();
 
         if (outcome.result == TransferResult::Downloaded)
-            Classify(outcome, error, received, total, head, tail, retryAfter);
-        if (outcome.result == TransferResult::Downloaded) {
-            view_.SetProgress(received, total, received * 1000.0 / qMax<qint64>(1, clock.elapsed()));
-            if (!out.commit())
-                outcome.result = TransferResult::WriteError;
-        } else {
-            out.cancelWriting();
-        }
+            Classify(outcome, error, body, retryAfter);
+        else if (cancelled_)
+            outcome = Outcome(TransferResult::Cancelled);
+        if (outcome.result == TransferResult::Downloaded)
+            showProgress();
         return outcome;
     }
 
-    void Classify(Outcome& outcome, QNetworkReply::NetworkError error, qint64 received, qint64 total,
-                  const QByteArray& head, const QByteArray& tail, const QByteArray& retryAfter) {
+    void Classify(Outcome& outcome, QNetworkReply::NetworkError error, const Body& body,
+                  const QByteArray& retryAfter) const {
         const int status = outcome.httpStatus;
-        if (cancelled_) {
-            outcome.result = TransferResult::Cancelled;
+        const auto set = [&](int result, bool transient) {
+            outcome.result = result;
+            outcome.transient = transient;
+        };
+        if (cancelled_)
+            return set(TransferResult::Cancelled, false);
+        if (error == QNetworkReply::InsecureRedirectError || error == QNetworkReply::ProtocolUnknownError)
+            return set(TransferResult::BadAddress, false); // https to http, or to ftp://, file://...
+        if (error == QNetworkReply::TooManyRedirectsError) {
+            outcome.httpStatus = 0;
+            return set(TransferResult::HttpError, false);
+        }
+        if (timedOut_)
+            return set(TransferResult::TimedOut, true);
+        if (status != 0 && !IsSuccess(status)) {
+            set((status == 404 || status == 410) ? TransferResult::NotFound : TransferResult::HttpError,
+                IsTransientStatus(status));
+            outcome.retryAfterSeconds = RetryAfterSeconds(retryAfter);
             return;
         }
-        if (error == QNetworkReply::InsecureRedirectError || error == QNetworkReply::ProtocolUnknownError) {
-            outcome.result = TransferResult::BadAddress; // https to http, or a redirect to file:// or ftp://
-            return;
+        if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError)
+            return set(TransferResult::TimedOut, true);
+        if (error != QNetworkReply::NoError) {
+            // A connection lost in the middle of the body leaves a truncated file.
+            return set(body.received > 0 ? TransferResult::Truncated : TransferResult::NetworkError,
+                       IsTransientNetworkError(error));
         }
-        if (status >= 300 || (status != 0 && status < 200)) {
-            outcome.result = (status == 404 || status == 410) ? TransferResult::NotFound : TransferResult::HttpError;
-            outcome.transient = IsTransientStatus(status);
-            bool ok = false;
-            const int seconds = retryAfter.trimmed().toInt(&ok);
-            outcome.retryAfterSeconds = ok ? seconds : -1;
-            return;
-        }
-        switch (error) {
-        case QNetworkReply::NoError:
-            break;
-        case QNetworkReply::OperationCanceledError: // only the transfer time-out aborts besides the user
-        case QNetworkReply::TimeoutError:
-            outcome.result = TransferResult::TimedOut;
-            outcome.transient = true;
-            return;
-        case QNetworkReply::InsecureRedirectError:
-        case QNetworkReply::ProtocolUnknownError:
-        case QNetworkReply::ProtocolInvalidOperationError:
-            outcome.result = TransferResult::BadAddress;
-            return;
-        case QNetworkReply::TooManyRedirectsError:
-            outcome.result = TransferResult::HttpError;
-            return;
-        default:
-            outcome.result = received > 0 ? TransferResult::Truncated : TransferResult::NetworkError;
-            outcome.transient = IsTransientNetworkError(error);
-            return;
-        }
-        if (total >= 0 && received != total) {
-            outcome.result = TransferResult::Truncated;
-            outcome.transient = received < total;
-        } else if (!head.startsWith(kPdfStart)) {
-            outcome.result = TransferResult::NotPdf;
-        } else if (total < 0 && !tail.contains(kPdfEnd)) {
-            outcome.result = TransferResult::Truncated;
-        }
-    }
-
-    static int OpenFailure(const QString& target) {
-        const QFileInfo file(target);
-        const QFileInfo folder(file.absolutePath());
-        if (!folder.isDir())
-            return TransferResult::WriteError;
-        if (file.isDir())
-            return TransferResult::WriteError;
-        if (!folder.isWritable())
-            return TransferResult::ReadOnlyFolder;
-        return TransferResult::WriteError;
+        if (body.total >= 0 && body.received != body.total)
+            return set(TransferResult::Truncated, body.received < body.total);
+        if (!body.head.startsWith(kPdfStart))
+            return set(TransferResult::NotPdf, false);
+        if (body.total < 0 && !body.tail.contains(kPdfEnd))
+            return set(TransferResult::Truncated, false);
     }
 
     const TransferTuning& tuning_;
@@ -269,11 +369,16 @@ private:
     QNetworkReply* reply_ = nullptr;
     QEventLoop* pause_ = nullptr;
     bool cancelled_ = false;
+    bool timedOut_ = false;
 };
 
 } // namespace
 
-HttpTransferLibrary::HttpTransferLibrary(TransferTuning tuning) : tuning_(tuning) {}
+HttpTransferLibrary::HttpTransferLibrary(TransferTuning tuning) : tuning_(std::move(tuning)) {
+    if (!tuning_.makeWriter)
+        tuning_.makeWriter = MakeSaveFileWriter;
+    QNetworkProxyFactory::setUseSystemConfiguration(true); // system settings, or http_proxy
+}
 
 int HttpTransferLibrary::IsConnected() {
     return ProbeConnection() ? 1 : 0;
@@ -296,8 +401,11 @@ QString HttpTransferLibrary::DescribeFailure(int result, int httpStatus, const Q
     case TransferResult::NotFound:
         return QStringLiteral("Édition introuvable sur le serveur (erreur %1).").arg(httpStatus);
     case TransferResult::HttpError:
-        return httpStatus > 0 ? QStringLiteral("Le serveur a refusé la demande (erreur %1).").arg(httpStatus)
-                              : QStringLiteral("Le serveur renvoie vers trop d'adresses successives.");
+        if (httpStatus <= 0)
+            return QStringLiteral("Le serveur renvoie vers trop d'adresses successives.");
+        if (IsTransientStatus(httpStatus))
+            return QStringLiteral("Le serveur est momentanément indisponible (erreur %1).").arg(httpStatus);
+        return QStringLiteral("Le serveur a refusé la demande (erreur %1).").arg(httpStatus);
     case TransferResult::NotPdf:
         return QStringLiteral("Le serveur n'a pas envoyé un fichier PDF.");
     case TransferResult::Truncated:
@@ -327,7 +435,7 @@ int HttpTransferLibrary::Download(QWidget* owner, const QString& url, const QStr
     const auto view = MakeProgressView(owner);
     view->Start(label_, description_);
     Outcome outcome;
-    if (!address.isValid() || (address.scheme() != QLatin1String("http") && address.scheme() != QLatin1String("https")))
+    if (!address.isValid() || !IsWebScheme(address) || address.host().isEmpty())
         outcome.result = TransferResult::BadAddress;
     else
         outcome = Session(tuning_, *view).Run(address, file);

@@ -1,25 +1,31 @@
 #pragma once
 
+#include "transfer/file_writer.h"
 #include "transfer/transfer_library.h"
 
 #include <QString>
-#include <QUrl>
 #include <chrono>
 
 namespace lectoria {
 
 // Time limits and retry pauses; tests shorten them.
 struct TransferTuning {
-    std::chrono::milliseconds stallTimeout{30000};   // no byte (nor connection) for this long aborts
-    std::chrono::milliseconds firstRetryPause{1000}; // then twice as long, then four times
+    std::chrono::milliseconds connectTimeout{30000};  // until the first answer of the server
+    std::chrono::milliseconds stallTimeout{30000};    // then no byte for this long aborts
+    std::chrono::milliseconds firstRetryPause{1000};  // then twice as long, then four times
+    std::chrono::milliseconds retryAfterSecond{1000}; // one second of a server's Retry-After
     int maxRetries = 3;
     int maxRedirects = 10;
     bool waitForCloseOnFailure = true; // the window keeps the cause on screen until "Fermer"
+    FileWriterFactory makeWriter = MakeSaveFileWriter;
 };
 
 // Our download library on QNetworkAccessManager. The body streams into a temporary file beside
 // the target, which replaces the target in one rename only once the transfer is complete and
 // holds a PDF; on any failure the target is left exactly as it was.
+//
+// The connection test honours LECTORIA_CONNEXION=absente|presente, a diagnostic switch that
+// forces its answer (used by the black-box tests of the command line).
 class HttpTransferLibrary final : public TransferLibrary {
 public:
     explicit HttpTransferLibrary(TransferTuning tuning = {});
@@ -30,7 +36,7 @@ public:
     int Download(QWidget* owner, const QString& url, const QString& file) override;
     QString LastError() const override { return lastError_; }
 
-    // The French sentence for a result, naming the target's folder where it matters.
+    // The French sentence for a result, naming the HTTP status or the target's folder.
     static QString DescribeFailure(int result, int httpStatus, const QString& folder);
 
 private:

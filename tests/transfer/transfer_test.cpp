@@ -25,6 +25,7 @@ const QByteArray kEarlier("%PDF-1.4 earlier edition %%EOF");
 
 TransferTuning FastTuning() {
     TransferTuning tuning;
+    tuning.connectTimeout = std::chrono::milliseconds(700);
     tuning.stallTimeout = std::chrono::milliseconds(700);
     tuning.firstRetryPause = std::chrono::milliseconds(10);
     tuning.waitForCloseOnFailure = false;
@@ -179,7 +180,66 @@ TEST(Transfer, RetriesTransientFailuresThenGivesUp) {
     EXPECT_EQ(library.Download(nullptr, QString::fromStdString(server.url("/e.pdf")), folder.filePath("e.pdf")),
               TransferResult::HttpError);
     EXPECT_EQ(hits, 4); // the first try and three retries
-    EXPECT_EQ(library.LastError(), "Le serveur a refusé la demande (erreur 503).");
+    EXPECT_EQ(library.LastError(), "Le serveur est momentanément indisponible (erreur 503).");
+}
+
+// A connection lost mid-body resumes where it stopped when the server honours Range, and starts
+// over when it answers with the whole file again; either way the file is the edition, byte for byte.
+TEST(Transfer, ResumesACutTransfer) {
+    for (const bool honoursRange : {true, false}) {
+        TestServer server;
+        std::atomic<int> hits{0};
+        std::string secondRange;
+        server.routes().Get("/e.pdf", [&](const httplib::Request& request, httplib::Response& r) {
+            if (++hits == 1)
+                return ServeCut(r, kPdf.size(), 300);
+            secondRange = request.get_header_value("Range");
+            if (honoursRange)
+                return Serve(r, kPdf); // the server cuts the range out itself
+            r.set_header("Accept-Ranges", "none");
+            r.set_content_provider(kPdf.size(), "application/pdf", [](size_t offset, size_t, httplib::DataSink& sink) {
+                sink.write(kPdf.data() + offset, kPdf.size() - offset);
+                return true;
+            });
+        });
+        QTemporaryDir folder;
+        HttpTransferLibrary library(FastTuning());
+        EXPECT_EQ(library.Download(nullptr, QString::fromStdString(server.url("/e.pdf")), folder.filePath("e.pdf")),
+                  TransferResult::Downloaded)
+            << library.LastError().toStdString();
+        EXPECT_EQ(secondRange, "bytes=300-");
+        EXPECT_EQ(Read(folder.filePath("e.pdf")).toStdString(), kPdf) << "honours Range: " << honoursRange;
+    }
+}
+
+// A disk that fills up in the middle of the body: the cause is told and nothing is committed.
+TEST(Transfer, DiskFullDuringTheBody) {
+    class FillingWriter final : public FileWriter {
+    public:
+        explicit FillingWriter(bool& committed) : committed_(committed) {}
+        bool Open() override { return true; }
+        bool Write(const char*, qint64 size) override { return (written_ += size) < 500; }
+        bool Restart() override { return true; }
+        bool Commit() override { return committed_ = true; }
+        void Discard() override {}
+        int Failure() const override { return TransferResult::DiskFull; }
+
+    private:
+        bool& committed_;
+        qint64 written_ = 0;
+    };
+    TestServer server;
+    const std::string big = kPdf + std::string(64 * 1024, ' ');
+    server.routes().Get("/e.pdf", [&big](auto&, auto& r) { Serve(r, big); });
+    bool committed = false;
+    TransferTuning tuning = FastTuning();
+    tuning.makeWriter = [&committed](const QString&) { return std::make_unique<FillingWriter>(committed); };
+    HttpTransferLibrary library(tuning);
+    QTemporaryDir folder;
+    EXPECT_EQ(library.Download(nullptr, QString::fromStdString(server.url("/e.pdf")), folder.filePath("e.pdf")),
+              TransferResult::DiskFull);
+    EXPECT_FALSE(committed);
+    EXPECT_FALSE(library.LastError().isEmpty());
 }
 
 TEST(Transfer, LocalFailuresKeepTheFolderClean) {
