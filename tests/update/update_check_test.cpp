@@ -114,17 +114,23 @@ std::vector<CheckCase> CheckCases() {
     };
 }
 
+// One check with its doubles.
+struct CheckRig {
+    explicit CheckRig(FetchResult result) { fetcher.result = std::move(result); }
+    RecordingView view;
+    ScriptedFetcher fetcher;
+    RecordingSink sink;
+    RecordingOpener opener;
+    UpdateCheck check{view, fetcher, sink, opener, kAuthor, kApp};
+};
+
 class UpdateCheckTest : public ::testing::TestWithParam<CheckCase> {};
 
 TEST_P(UpdateCheckTest, StagesMessageAndOpenedAddress) {
     const CheckCase& c = GetParam();
-    RecordingView view;
-    ScriptedFetcher fetcher;
-    fetcher.result = c.fetched;
-    RecordingSink sink;
-    sink.answer = c.answer;
-    RecordingOpener opener;
-    UpdateCheck check(view, fetcher, sink, opener, kAuthor, kApp);
+    CheckRig rig(c.fetched);
+    rig.sink.answer = c.answer;
+    auto& [view, fetcher, sink, opener, check] = rig;
 
     check.Run();
 
@@ -155,55 +161,38 @@ INSTANTIATE_TEST_SUITE_P(Cases, UpdateCheckTest, ::testing::ValuesIn(CheckCases(
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(UpdateCheckLifecycle, AbandonedWhilePaintingShowsNothingAndFetchesNothing) {
-    RecordingView view;
-    ScriptedFetcher fetcher;
-    fetcher.result = {FetchStatus::Completed, kMarker + "*1.2.0\t"};
-    RecordingSink sink;
-    RecordingOpener opener;
-    UpdateCheck check(view, fetcher, sink, opener, kAuthor, kApp);
-    view.duringEvents = [&] { check.Abandon(); };
+    CheckRig rig({FetchStatus::Completed, kMarker + "*1.2.0\t"});
+    rig.view.duringEvents = [&] { rig.check.Abandon(); };
+    rig.check.Run();
+    EXPECT_TRUE(rig.fetcher.fetched.empty());
+    EXPECT_TRUE(rig.sink.shown.empty());
 
-    check.Run();
-    EXPECT_TRUE(fetcher.fetched.empty());
-    EXPECT_TRUE(sink.shown.empty());
-
-    view.duringEvents = nullptr;
-    check.Run(); // an abandoned check stays abandoned
-    EXPECT_TRUE(fetcher.fetched.empty());
+    rig.view.duringEvents = nullptr;
+    rig.check.Run(); // an abandoned check stays abandoned
+    EXPECT_TRUE(rig.fetcher.fetched.empty());
 }
 
 TEST(UpdateCheckLifecycle, NoNestedCheckFromTheEventsItProcesses) {
-    RecordingView view;
-    ScriptedFetcher fetcher;
-    fetcher.result = {FetchStatus::Completed, kMarker + "*1.1.8\t"};
-    RecordingSink sink;
-    RecordingOpener opener;
-    UpdateCheck check(view, fetcher, sink, opener, kAuthor, kApp);
-    view.duringEvents = [&] {
-        EXPECT_TRUE(check.IsRunning());
-        check.Run();
+    CheckRig rig({FetchStatus::Completed, kMarker + "*1.1.8\t"});
+    rig.view.duringEvents = [&] {
+        EXPECT_TRUE(rig.check.IsRunning());
+        rig.check.Run();
     };
-
-    check.Run();
-    EXPECT_EQ(fetcher.fetched.size(), 1u);
-    EXPECT_EQ(sink.shown.size(), 1u);
+    rig.check.Run();
+    EXPECT_EQ(rig.fetcher.fetched.size(), 1u);
+    EXPECT_EQ(rig.sink.shown.size(), 1u);
 }
 
 TEST(UpdateCheckLifecycle, SecondCheckStartsAgainFromTheFirstStage) {
-    RecordingView view;
-    ScriptedFetcher fetcher;
-    fetcher.result = {FetchStatus::Failed, {}};
-    RecordingSink sink;
-    RecordingOpener opener;
-    UpdateCheck check(view, fetcher, sink, opener, kAuthor, kApp);
-    check.Run();
-    ASSERT_EQ(view.current, (Stage{"Echec", 100, false}));
+    CheckRig rig({FetchStatus::Failed, {}});
+    rig.check.Run();
+    ASSERT_EQ(rig.view.current, (Stage{"Echec", 100, false}));
 
-    fetcher.result = {FetchStatus::Completed, kMarker + "*1.1.8\t"};
-    check.Run();
-    EXPECT_EQ(*view.atFetch, (Stage{"Connexion", 25, true}));
-    EXPECT_EQ(view.current, (Stage{"Analyse", 100, false}));
-    EXPECT_EQ(check.HistoryText(), kApp); // the working value now holds the latest version
+    rig.fetcher.result = {FetchStatus::Completed, kMarker + "*1.1.8\t"};
+    rig.check.Run();
+    EXPECT_EQ(*rig.view.atFetch, (Stage{"Connexion", 25, true}));
+    EXPECT_EQ(rig.view.current, (Stage{"Analyse", 100, false}));
+    EXPECT_EQ(rig.check.HistoryText(), kApp); // the working value now holds the latest version
 }
 
 } // namespace
