@@ -1,19 +1,28 @@
 // lectoria-cli: the Download action without a window. Same rules, same checks, same library
-// as the window; messages go to the terminal instead of message boxes.
+// as the window; messages go to the terminal instead of message boxes. It can also fetch every
+// edition still missing from the folder, and set that up as a daily run.
+#include "cli_catch_up.h"
 #include "cli_options.h"
+#include "cli_schedule.h"
 
 #include "download/download_action.h"
+#include "download/folder_lock.h"
 #include "rules/editions.h"
 #include "rules/version.h"
 #include "storage/drive_check.h"
 #include "storage/settings_store.h"
 #include "transfer/http_transfer_library.h"
+#include "transfer/progress_view.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLibraryInfo>
 #include <QNetworkProxyFactory>
+#include <QStandardPaths>
 #include <QTextStream>
 #include <QTranslator>
 
@@ -45,38 +54,6 @@ public:
     }
 };
 
-// Lets the command line tell a refused check, a missing connection and a failed transfer
-// apart, without a second copy of the action's order of checks.
-class ObservedTransfer final : public TransferLibrary {
-public:
-    explicit ObservedTransfer(TransferLibrary* inner) : inner_(inner) {}
-    bool offline = false;
-    bool attempted = false;
-
-    int IsConnected() override {
-        const int answer = inner_ ? inner_->IsConnected() : 1;
-        offline = answer == 0;
-        return answer;
-    }
-    void SetOption(const QString& name, const QString& value) override {
-        if (inner_)
-            inner_->SetOption(name, value);
-    }
-    void ClearFiles() override {
-        if (inner_)
-            inner_->ClearFiles();
-    }
-    // Without an inner library this is a dry run: nothing is fetched and nothing is shown.
-    int Download(QWidget* owner, const QString& url, const QString& file) override {
-        attempted = true;
-        return inner_ ? inner_->Download(owner, url, file) : -1;
-    }
-    QString LastError() const override { return inner_ ? inner_->LastError() : QString(); }
-
-private:
-    TransferLibrary* inner_;
-};
-
 class FixedFolderBox final : public FolderBoxPort {
 public:
     explicit FixedFolderBox(QString text) : text_(std::move(text)) {}
@@ -102,119 +79,45 @@ QString AcceptedCities() {
     return CityNames().join(QStringLiteral(", "));
 }
 
+enum class Output { Normal, Quiet, Json };
+
 struct Request {
-    QString paper = kTwentyMinutes;
-    QString city;
-    int cityPosition = -1;
+    QStringList papers{kTwentyMinutes};
+    QStringList cities; // empty: none stored nor given
     QDate day;
     QString folder;
     bool addressOnly = false;
+    bool papersGiven = false;
+    bool citiesGiven = false;
+    bool folderGiven = false;
+    std::optional<int> keepDays;
+    Output output = Output::Normal;
 };
 
 // The stored city and folder are defaults only; the command line never writes them.
 void ApplyStoredDefaults(Request& request) {
     const auto store = MakeUserSettingsStore();
     const auto index = StoredCityIndexFrom(store->Read(kCityValueName));
-    if (index && *index >= 1 && *index <= CityNames().size()) {
-        request.cityPosition = *index - 1;
-        request.city = CityNames().at(request.cityPosition);
-    }
+    if (index && *index >= 1 && *index <= CityNames().size())
+        request.cities = QStringList{CityNames().at(*index - 1)};
     if (const auto folder = store->Read(kFolderValueName))
         request.folder = folder->toString();
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("lectoria-cli"));
-    LoadFrenchTranslations(app);
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Télécharge l'édition PDF du jour choisi de « 20 minutes » ou de « Metro » pour une ville."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Affiche cette aide."));
-    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Affiche la version."));
-    const QCommandLineOption paper(QStringLiteral("journal"),
-                                   QStringLiteral("Journal : « 20 minutes » (ou 20minutes) ou « metro ». "
-                                                  "Par défaut : 20 minutes."),
-                                   QStringLiteral("NOM"));
-    const QCommandLineOption city(
-        QStringLiteral("ville"), QStringLiteral("Ville : %1. Par défaut : la ville enregistrée.").arg(AcceptedCities()),
-        QStringLiteral("NOM"));
-    const QCommandLineOption date(QStringLiteral("date"),
-                                  QStringLiteral("Jour de l'édition. Par défaut : aujourd'hui."),
-                                  QStringLiteral("AAAA-MM-JJ"));
-    const QCommandLineOption folder(QStringLiteral("dossier"),
-                                    QStringLiteral("Dossier d'enregistrement. Par défaut : le dossier enregistré."),
-                                    QStringLiteral("DOSSIER"));
-    const QCommandLineOption address(QStringLiteral("adresse"),
-                                     QStringLiteral("Vérifie le choix puis affiche l'adresse de l'édition (ligne 1) "
-                                                    "et le chemin du fichier (ligne 2), sans rien télécharger."));
-    parser.addOptions({help, version, paper, city, date, folder, address});
-
-    if (!parser.parse(QCoreApplication::arguments()))
-        return BadCommandLine(parser.errorText());
-    if (parser.isSet(help)) {
-        Out() << parser.helpText() << Qt::endl
-              << QStringLiteral("Codes de sortie : 0 réussite, 2 ligne de commande incorrecte, 3 choix refusé, "
-                                "4 pas de connexion, 5 échec du téléchargement.")
-              << Qt::endl;
-        return ExitStatus::Success;
-    }
-    if (parser.isSet(version)) {
-        Out() << ApplicationTitle() << ' ' << VersionText() << Qt::endl;
-        return ExitStatus::Success;
-    }
-    if (!parser.positionalArguments().isEmpty())
-        return BadCommandLine(QStringLiteral("Argument inattendu : « %1 ».").arg(parser.positionalArguments().first()));
-
-    Request request;
-    ApplyStoredDefaults(request);
-    if (parser.isSet(paper)) {
-        const auto chosen = PaperFromArgument(parser.value(paper));
-        if (!chosen)
-            return BadCommandLine(QStringLiteral("Journal inconnu : « %1 ». Journaux acceptés : « 20 minutes » "
-                                                 "(ou « 20minutes ») et « metro ».")
-                                      .arg(parser.value(paper)));
-        request.paper = *chosen;
-    }
-    if (parser.isSet(city)) {
-        const auto chosen = CityFromArgument(parser.value(city));
-        if (!chosen)
-            return BadCommandLine(QStringLiteral("Ville inconnue : « %1 ». Villes acceptées : %2.")
-                                      .arg(parser.value(city), AcceptedCities()));
-        request.city = *chosen;
-        request.cityPosition = static_cast<int>(CityNames().indexOf(*chosen));
-    }
-    const SystemClock clock;
-    request.day = clock.Today();
-    if (parser.isSet(date)) {
-        const auto chosen = DateFromArgument(parser.value(date));
-        if (!chosen)
-            return BadCommandLine(
-                QStringLiteral("Date incorrecte : « %1 ». Format attendu : AAAA-MM-JJ, par exemple 2007-05-03.")
-                    .arg(parser.value(date)));
-        request.day = *chosen;
-    }
-    if (parser.isSet(folder))
-        request.folder = parser.value(folder);
-    // A relative folder is taken from the current directory, as a shell user expects.
-    if (!request.folder.isEmpty())
-        request.folder = QDir::cleanPath(QDir::current().absoluteFilePath(request.folder));
-    request.addressOnly = parser.isSet(address);
-
+int RunOneEdition(const Request& request) {
+    const QString city = request.cities.value(0);
     SelectionState state;
     state.AppVersion = VersionText();
-    SelectCity(state, request.city, request.cityPosition);
-    SelectPaper(state, request.paper);
+    SelectCity(state, city, static_cast<int>(CityNames().indexOf(city)));
+    SelectPaper(state, request.papers.first());
     PlainCalendar calendar(request.day);
     RefreshDateParts(state, calendar.Day(), calendar.Month(), calendar.Year());
     state.SaveFolder = request.folder;
 
-    QNetworkProxyFactory::setUseSystemConfiguration(true);
+    const SystemClock clock;
     HttpTransferLibrary library;
-    ObservedTransfer transfer(request.addressOnly ? nullptr : &library);
+    FolderLockedTransfer locked(library, SystemFolderLocks(), LockWait(kCommandLineLockWait));
+    ObservedTransfer transfer(request.addressOnly ? nullptr : &locked);
     TerminalMessages messages;
     const auto drives = MakeSystemDriveQuery();
     SystemFileLookup files;
@@ -234,6 +137,327 @@ int main(int argc, char** argv) {
     }
     if (state.DownloadResult == TransferResult::Downloaded)
         return ExitStatus::Success;
-    Err() << QStringLiteral("Échec du téléchargement : ") << library.LastError() << Qt::endl;
+    if (state.DownloadResult == kFolderBusy) {
+        Err() << locked.LastError() << Qt::endl;
+        return ExitStatus::FolderBusy;
+    }
+    Err() << QStringLiteral("Échec du téléchargement : ") << locked.LastError() << Qt::endl;
     return ExitStatus::TransferFailed;
+}
+
+QString SizeText(qint64 bytes) {
+    if (bytes < 1024 * 1024)
+        return QStringLiteral("%1 ko").arg((bytes + 1023) / 1024);
+    return FormatMegabytes(bytes);
+}
+
+const char* JsonStatus(EditionStatus status) {
+    switch (status) {
+    case EditionStatus::Fetched:
+        return "telecharge";
+    case EditionStatus::Present:
+        return "deja_present";
+    case EditionStatus::NotPublished:
+        return "non_publie";
+    case EditionStatus::Removed:
+        return "supprime";
+    case EditionStatus::Failed:
+        break;
+    }
+    return "echec";
+}
+
+QString EditionText(const Edition& edition) {
+    return QStringLiteral("%1 %2 du %3").arg(edition.paper, edition.city, EditionDateText(edition.day));
+}
+
+// Counts and prints each edition as the run reports it.
+class RunReport {
+public:
+    explicit RunReport(Output output) : output_(output) {}
+
+    void Note(const QString& line) const {
+        if (output_ == Output::Normal)
+            Out() << line << Qt::endl;
+    }
+
+    void Add(const EditionReport& report) {
+        Tally& tally = tallies_[static_cast<int>(report.status)];
+        ++tally.count;
+        tally.bytes += report.bytes;
+        if (output_ == Output::Json) {
+            QJsonObject object{{"date", report.edition.day.toString(Qt::ISODate)},
+                               {"journal", report.edition.paper},
+                               {"ville", report.edition.city},
+                               {"adresse", report.url},
+                               {"fichier", report.file},
+                               {"statut", JsonStatus(report.status)},
+                               {"octets", report.bytes}};
+            if (!report.error.isEmpty())
+                object.insert("erreur", report.error);
+            Out() << QJsonDocument(object).toJson(QJsonDocument::Compact) << Qt::endl;
+        }
+        if (report.status == EditionStatus::Failed) {
+            Err() << EditionText(report.edition) << QStringLiteral(" : échec. ") << report.error << Qt::endl;
+            return;
+        }
+        Note(EditionText(report.edition) + QStringLiteral(" : ") + StatusText(report));
+    }
+
+    int Count(EditionStatus status) const { return tallies_[static_cast<int>(status)].count; }
+
+    void Summarise(qint64 elapsedMs) const {
+        const Tally& fetched = tallies_[static_cast<int>(EditionStatus::Fetched)];
+        const Tally& present = tallies_[static_cast<int>(EditionStatus::Present)];
+        if (fetched.count == 0 && Count(EditionStatus::Failed) == 0)
+            Note(QStringLiteral("Aucune édition manquante : rien à télécharger."));
+        QString line = QStringLiteral("Bilan : %1 téléchargée(s) (%2), %3 déjà présente(s) (%4), "
+                                      "%5 non publiée(s), %6 en échec")
+                           .arg(fetched.count)
+                           .arg(SizeText(fetched.bytes))
+                           .arg(present.count)
+                           .arg(SizeText(present.bytes))
+                           .arg(Count(EditionStatus::NotPublished))
+                           .arg(Count(EditionStatus::Failed));
+        if (Count(EditionStatus::Removed) > 0)
+            line += QStringLiteral(", %1 supprimée(s)").arg(Count(EditionStatus::Removed));
+        Note(line + QStringLiteral(", en %1 s.").arg(QString::number(elapsedMs / 1000.0, 'f', 1).replace('.', ',')));
+    }
+
+private:
+    struct Tally {
+        int count = 0;
+        qint64 bytes = 0;
+    };
+
+    static QString StatusText(const EditionReport& report) {
+        switch (report.status) {
+        case EditionStatus::Fetched:
+            return QStringLiteral("téléchargée (%1)").arg(SizeText(report.bytes));
+        case EditionStatus::Present:
+            return QStringLiteral("déjà présent");
+        case EditionStatus::NotPublished:
+            return QStringLiteral("non publiée (%1)").arg(report.error);
+        case EditionStatus::Removed:
+            return QStringLiteral("supprimée (%1)").arg(QDir(report.file).dirName());
+        case EditionStatus::Failed:
+            break;
+        }
+        return {};
+    }
+
+    Output output_;
+    Tally tallies_[5];
+};
+
+int RunMissingEditions(const Request& request) {
+    QElapsedTimer clock;
+    clock.start();
+    const QDate today = SystemClock().Today();
+    RunReport report(request.output);
+    // No city at all still goes through the action, which asks for one.
+    const QStringList cities = request.cities.isEmpty() ? QStringList{QString()} : request.cities;
+    for (const QString& paper : request.papers)
+        for (const QString& city : request.cities)
+            if (!IsPaperDistributed(paper, city))
+                report.Note(QStringLiteral("%1 n'est pas distribué à %2 : ignoré.").arg(paper, city));
+
+    const std::chrono::milliseconds wait = LockWait(kCommandLineLockWait);
+    const auto lock = SystemFolderLocks().Take(request.folder, wait);
+    if (!lock) {
+        Err() << FolderBusyMessage(request.folder, wait) << Qt::endl;
+        return ExitStatus::FolderBusy;
+    }
+    HttpTransferLibrary library;
+    const auto drives = MakeSystemDriveQuery();
+    SystemFileLookup files;
+    const ArchiveSettings archives = LoadArchiveSettingsFromEnvironment();
+    CatchUpServices services{*drives, files, library, archives};
+    const auto add = [&report](const EditionReport& edition) { report.Add(edition); };
+    const CatchUpResult result =
+        RunCatchUp(PlanCatchUp(request.papers, cities, today, request.keepDays), request.folder, today, services, add);
+    if (result.stop != CatchUpStop::None) {
+        Err() << result.refusal << Qt::endl;
+        return result.stop == CatchUpStop::Offline ? ExitStatus::NoConnection : ExitStatus::Refused;
+    }
+    if (request.keepDays)
+        RemoveOldEditions(request.folder, request.papers, cities, today, *request.keepDays, add);
+    report.Summarise(clock.elapsed());
+    return report.Count(EditionStatus::Failed) > 0 ? ExitStatus::TransferFailed : ExitStatus::Success;
+}
+
+// The daily run is the catch-up with what was given here, the rest left to the stored settings.
+ScheduleSetup DailyRunSetup(const Request& request) {
+    ScheduleSetup setup{NativeScheduler(),
+                        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                            QStringLiteral("/systemd/user"),
+                        QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("--manquantes"), QStringLiteral("--silencieux")}};
+    if (request.papersGiven)
+        setup.arguments << QStringLiteral("--journal") << request.papers.join(QLatin1Char(','));
+    if (request.citiesGiven)
+        setup.arguments << QStringLiteral("--ville") << request.cities.join(QLatin1Char(','));
+    if (request.folderGiven)
+        setup.arguments << QStringLiteral("--dossier") << request.folder;
+    if (request.keepDays)
+        setup.arguments << QStringLiteral("--garder") << QString::number(*request.keepDays);
+    return setup;
+}
+
+int Print(const ScheduleOutcome& outcome) {
+    for (const QString& line : outcome.err)
+        Err() << line << Qt::endl;
+    for (const QString& line : outcome.out)
+        Out() << line << Qt::endl;
+    return outcome.status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("lectoria-cli"));
+    LoadFrenchTranslations(app);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Télécharge l'édition PDF du jour choisi de « 20 minutes » ou de « Metro » pour une ville."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Affiche cette aide."));
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Affiche la version."));
+    const QCommandLineOption paper(QStringLiteral("journal"),
+                                   QStringLiteral("Journal : « 20 minutes » (ou 20minutes) ou « metro ». "
+                                                  "Par défaut : 20 minutes. Avec --manquantes : plusieurs fois, "
+                                                  "ou une liste séparée par des virgules, ou « tous »."),
+                                   QStringLiteral("NOM"));
+    const QCommandLineOption city(QStringLiteral("ville"),
+                                  QStringLiteral("Ville : %1. Par défaut : la ville enregistrée. Avec --manquantes : "
+                                                 "plusieurs fois, ou une liste, ou « toutes ».")
+                                      .arg(AcceptedCities()),
+                                  QStringLiteral("NOM"));
+    const QCommandLineOption date(QStringLiteral("date"),
+                                  QStringLiteral("Jour de l'édition. Par défaut : aujourd'hui."),
+                                  QStringLiteral("AAAA-MM-JJ"));
+    const QCommandLineOption folder(QStringLiteral("dossier"),
+                                    QStringLiteral("Dossier d'enregistrement. Par défaut : le dossier enregistré."),
+                                    QStringLiteral("DOSSIER"));
+    const QCommandLineOption address(QStringLiteral("adresse"),
+                                     QStringLiteral("Vérifie le choix puis affiche l'adresse de l'édition (ligne 1) "
+                                                    "et le chemin du fichier (ligne 2), sans rien télécharger."));
+    const QCommandLineOption missing(QStringLiteral("manquantes"),
+                                     QStringLiteral("Télécharge, de la plus ancienne à la plus récente, chaque "
+                                                    "édition encore disponible qui manque au dossier (ou y est "
+                                                    "abîmée)."));
+    const QCommandLineOption quiet(QStringLiteral("silencieux"),
+                                   QStringLiteral("Avec --manquantes : n'écrit que les erreurs."));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("Avec --manquantes : un objet JSON par édition (date, journal, "
+                                                 "ville, adresse, fichier, statut, octets)."));
+    const QCommandLineOption keep(QStringLiteral("garder"),
+                                  QStringLiteral("Avec --manquantes : supprime ensuite les éditions de ces journaux "
+                                                 "et villes vieilles de plus de N jours (seulement les fichiers "
+                                                 "AAAAMMJJ_<journal>_<ville>.pdf)."),
+                                  QStringLiteral("N"));
+    const QCommandLineOption schedule(QStringLiteral("programmer"),
+                                      QStringLiteral("Lance --manquantes chaque jour à cette heure (minuteur "
+                                                     "systemd de l'utilisateur ; Planificateur de tâches sous "
+                                                     "Windows)."),
+                                      QStringLiteral("HH:MM"));
+    const QCommandLineOption unschedule(QStringLiteral("deprogrammer"),
+                                        QStringLiteral("Retire le téléchargement quotidien."));
+    parser.addOptions(
+        {help, version, paper, city, date, folder, address, missing, quiet, json, keep, schedule, unschedule});
+
+    if (!parser.parse(QCoreApplication::arguments()))
+        return BadCommandLine(parser.errorText());
+    if (parser.isSet(help)) {
+        Out() << parser.helpText() << Qt::endl
+              << QStringLiteral("Codes de sortie : 0 réussite, 2 ligne de commande incorrecte, 3 choix refusé, "
+                                "4 pas de connexion, 5 échec du téléchargement, 6 dossier occupé par un autre "
+                                "téléchargement, 7 programmation impossible.")
+              << Qt::endl;
+        return ExitStatus::Success;
+    }
+    if (parser.isSet(version)) {
+        Out() << ApplicationTitle() << ' ' << VersionText() << Qt::endl;
+        return ExitStatus::Success;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return BadCommandLine(QStringLiteral("Argument inattendu : « %1 ».").arg(parser.positionalArguments().first()));
+
+    Request request;
+    ApplyStoredDefaults(request);
+    if (parser.isSet(paper)) {
+        const NameList chosen = PapersFromArguments(parser.values(paper));
+        if (!chosen.unknown.isEmpty() || chosen.names.isEmpty())
+            return BadCommandLine(QStringLiteral("Journal inconnu : « %1 ». Journaux acceptés : « 20 minutes » "
+                                                 "(ou « 20minutes ») et « metro ».")
+                                      .arg(chosen.unknown));
+        request.papers = chosen.names;
+        request.papersGiven = true;
+    }
+    if (parser.isSet(city)) {
+        const NameList chosen = CitiesFromArguments(parser.values(city));
+        if (!chosen.unknown.isEmpty() || chosen.names.isEmpty())
+            return BadCommandLine(QStringLiteral("Ville inconnue : « %1 ». Villes acceptées : %2.")
+                                      .arg(chosen.unknown, AcceptedCities()));
+        request.cities = chosen.names;
+        request.citiesGiven = true;
+    }
+    request.day = SystemClock().Today();
+    if (parser.isSet(date)) {
+        const auto chosen = DateFromArgument(parser.value(date));
+        if (!chosen)
+            return BadCommandLine(
+                QStringLiteral("Date incorrecte : « %1 ». Format attendu : AAAA-MM-JJ, par exemple 2007-05-03.")
+                    .arg(parser.value(date)));
+        request.day = *chosen;
+    }
+    if (parser.isSet(folder)) {
+        request.folder = parser.value(folder);
+        request.folderGiven = true;
+    }
+    // A relative folder is taken from the current directory, as a shell user expects.
+    if (!request.folder.isEmpty())
+        request.folder = QDir::cleanPath(QDir::current().absoluteFilePath(request.folder));
+    request.addressOnly = parser.isSet(address);
+    if (parser.isSet(keep)) {
+        request.keepDays = DaysFromArgument(parser.value(keep));
+        if (!request.keepDays)
+            return BadCommandLine(QStringLiteral("Nombre de jours incorrect : « %1 ».").arg(parser.value(keep)));
+    }
+    if (parser.isSet(json) && parser.isSet(quiet))
+        return BadCommandLine(QStringLiteral("--json et --silencieux ne vont pas ensemble."));
+    request.output = parser.isSet(json) ? Output::Json : parser.isSet(quiet) ? Output::Quiet : Output::Normal;
+
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
+    if (parser.isSet(schedule) || parser.isSet(unschedule)) {
+        if (parser.isSet(schedule) && parser.isSet(unschedule))
+            return BadCommandLine(QStringLiteral("--programmer et --deprogrammer ne vont pas ensemble."));
+        ProcessRunner runner;
+        if (parser.isSet(unschedule))
+            return Print(UnscheduleDailyRun(DailyRunSetup(request), runner));
+        const auto at = TimeFromArgument(parser.value(schedule));
+        if (!at)
+            return BadCommandLine(
+                QStringLiteral("Heure incorrecte : « %1 ». Format attendu : HH:MM, par exemple 06:30.")
+                    .arg(parser.value(schedule)));
+        if (request.cities.isEmpty() || request.folder.isEmpty()) {
+            Err() << QStringLiteral("Choisissez d'abord une ville et un dossier (dans la fenêtre, ou avec --ville et "
+                                    "--dossier) : le téléchargement quotidien en a besoin.")
+                  << Qt::endl;
+            return ExitStatus::Refused;
+        }
+        return Print(ScheduleDailyRun(DailyRunSetup(request), *at, runner));
+    }
+    if (parser.isSet(missing)) {
+        if (parser.isSet(date) || request.addressOnly)
+            return BadCommandLine(
+                QStringLiteral("--manquantes choisit les jours lui-même : sans --date ni --adresse."));
+        return RunMissingEditions(request);
+    }
+    if (request.papers.size() > 1 || request.cities.size() > 1)
+        return BadCommandLine(QStringLiteral("Un seul journal et une seule ville à la fois, sauf avec --manquantes."));
+    if (parser.isSet(quiet) || parser.isSet(json) || parser.isSet(keep))
+        return BadCommandLine(QStringLiteral("--silencieux, --json et --garder vont avec --manquantes."));
+    return RunOneEdition(request);
 }

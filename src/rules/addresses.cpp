@@ -73,6 +73,24 @@ QString EditionFileName(const SelectionState& state) {
            state.CityName + QLatin1String(".pdf");
 }
 
+std::optional<EditionName> ParseEditionFileName(const QString& fileName) {
+    const QDate day = QDate::fromString(fileName.left(8), QStringLiteral("yyyyMMdd"));
+    if (!day.isValid())
+        return std::nullopt;
+    for (const QString& paper : PaperNames()) {
+        for (const QString& city : CityNames()) {
+            SelectionState edition;
+            edition.PaperName = paper;
+            edition.CityName = city;
+            RefreshDateParts(edition, day.day(), day.month(), day.year());
+            // Built back by the one writer of these names, so only its exact output matches.
+            if (EditionFileName(edition) == fileName)
+                return EditionName{paper, city, day};
+        }
+    }
+    return std::nullopt;
+}
+
 void BuildTargetFile(SelectionState& state) {
     state.TargetFile = state.SaveFolder + PathSeparator() + EditionFileName(state);
 }

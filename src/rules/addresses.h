@@ -2,8 +2,10 @@
 
 #include "rules/selection_state.h"
 
+#include <QDate>
 #include <QString>
 #include <functional>
+#include <optional>
 
 namespace lectoria {
 
@@ -40,6 +42,15 @@ void BuildTargetFile(SelectionState& state);
 
 // "YYYYMMDD_<paper>_<city>.pdf", the file name alone.
 QString EditionFileName(const SelectionState& state);
+
+// The edition a file name stands for, when the name is exactly one that EditionFileName
+// gives for a paper and a city of the lists and a real day; nothing for any other name.
+struct EditionName {
+    QString paperName;
+    QString cityName;
+    QDate day;
+};
+std::optional<EditionName> ParseEditionFileName(const QString& fileName);
 
 QChar PathSeparator();
 

@@ -25,6 +25,16 @@ DateVerdict JudgeSelectedDay(const QDate& day, const QDate& today, const QString
     return {};
 }
 
+QList<QDate> AcceptedDays(const QString& paperName, qint16 maxAgeDays, const QDate& today) {
+    QList<QDate> days;
+    // The verdict itself decides; the range only bounds the search to what it can accept.
+    for (QDate day = today.addDays(-maxAgeDays); day <= today.addDays(1); day = day.addDays(1)) {
+        if (JudgeSelectedDay(day, today, paperName, maxAgeDays).accepted())
+            days.append(day);
+    }
+    return days;
+}
+
 void CheckSelectedDate(SelectionState& state, CalendarPort& calendar, const Clock& clock, MessageSink& messages) {
     const DateVerdict verdict = JudgeSelectedDay(calendar.Value(), clock.Today(), state.PaperName, state.MaxAgeDays);
     if (verdict.accepted()) {

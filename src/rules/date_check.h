@@ -4,6 +4,7 @@
 #include "rules/selection_state.h"
 
 #include <QDate>
+#include <QList>
 #include <QString>
 
 namespace lectoria {
@@ -21,6 +22,10 @@ inline const QString kDateErrorTitle = QStringLiteral("Erreur");
 // The verdict on a selected day, from the day, today and the newspaper alone. The first
 // rule that applies refuses: Saturday, Sunday, later than tomorrow, older than the limit.
 DateVerdict JudgeSelectedDay(const QDate& day, const QDate& today, const QString& paperName, qint16 maxAgeDays);
+
+// Every day the verdict above accepts for the paper at `today`, oldest first: the weekdays
+// from today - MaxAgeDays up to tomorrow.
+QList<QDate> AcceptedDays(const QString& paperName, qint16 maxAgeDays, const QDate& today);
 
 // Judges the calendar's day. On a refusal: shows the rule's message (critical, "Erreur"),
 // puts the calendar back on today, DateRejected := 1. Otherwise DateRejected := 0.

@@ -1,0 +1,149 @@
+#include "cli_catch_up.h"
+
+#include "rules/date_check.h"
+#include "rules/editions.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+
+namespace lectoria::cli {
+
+int ObservedTransfer::IsConnected() {
+    const int answer = inner_ ? inner_->IsConnected() : 1;
+    offline = answer == 0;
+    return answer;
+}
+
+void ObservedTransfer::SetOption(const QString& name, const QString& value) {
+    if (inner_)
+        inner_->SetOption(name, value);
+}
+
+void ObservedTransfer::ClearFiles() {
+    if (inner_)
+        inner_->ClearFiles();
+}
+
+int ObservedTransfer::Download(QWidget* owner, const QString& url, const QString& file) {
+    attempted = true;
+    return inner_ ? inner_->Download(owner, url, file) : -1;
+}
+
+QList<Edition> PlanCatchUp(const QStringList& papers, const QStringList& cities, const QDate& today,
+                           std::optional<int> keepDays) {
+    QList<Edition> editions;
+    for (const QString& paper : papers) {
+        for (const QDate& day : AcceptedDays(paper, MaxAgeDaysOf(paper), today)) {
+            if (keepDays && day < today.addDays(-*keepDays))
+                continue;
+            for (const QString& city : cities)
+                if (IsPaperDistributed(paper, city))
+                    editions.append({paper, city, day});
+        }
+    }
+    std::stable_sort(editions.begin(), editions.end(),
+                     [](const Edition& a, const Edition& b) { return a.day < b.day; });
+    return editions;
+}
+
+bool IsCompletePdf(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    constexpr qint64 kTail = 1024;
+    if (!file.read(5).startsWith("%PDF-"))
+        return false;
+    file.seek(qMax<qint64>(0, file.size() - kTail));
+    return file.read(kTail).contains("%%EOF");
+}
+
+namespace {
+
+SelectionState SelectionFor(const Edition& edition, const QString& folder) {
+    SelectionState state;
+    SelectCity(state, edition.city, static_cast<int>(CityNames().indexOf(edition.city)));
+    SelectPaper(state, edition.paper);
+    RefreshDateParts(state, edition.day.day(), edition.day.month(), edition.day.year());
+    state.SaveFolder = folder;
+    return state;
+}
+
+class FixedFolderBox final : public FolderBoxPort {
+public:
+    explicit FixedFolderBox(QString text) : text_(std::move(text)) {}
+    QString Text() const override { return text_; }
+    void SetText(const QString& text) override { text_ = text; }
+
+private:
+    QString text_;
+};
+
+} // namespace
+
+CatchUpResult RunCatchUp(const QList<Edition>& editions, const QString& folder, const QDate& today,
+                         CatchUpServices& services, const std::function<void(const EditionReport&)>& report) {
+    // Today is read once: a run that crosses midnight keeps the window it started with.
+    const FixedClock clock(today);
+    FixedFolderBox folderBox(folder);
+    for (const Edition& edition : editions) {
+        SelectionState state = SelectionFor(edition, folder);
+        EditionReport done{edition, {}, {}, EditionStatus::Fetched, 0, {}};
+        BuildSourceUrl(state, services.archives);
+        BuildTargetFile(state);
+        if (IsCompletePdf(state.TargetFile)) {
+            done.url = state.SourceUrl;
+            done.file = state.TargetFile;
+            done.status = EditionStatus::Present;
+            done.bytes = QFileInfo(state.TargetFile).size();
+            report(done);
+            continue;
+        }
+        PlainCalendar calendar(edition.day);
+        CollectedMessages messages;
+        ObservedTransfer transfer(&services.transfer);
+        DownloadContext context{nullptr,        calendar,  clock,    messages,         services.drives,
+                                services.files, folderBox, transfer, services.archives};
+        DownloadSelectedEdition(state, context);
+        if (transfer.offline)
+            return {CatchUpStop::Offline, messages.refusals.join(QLatin1Char('\n'))};
+        if (!transfer.attempted) // the folder (the only check left open) was refused
+            return {CatchUpStop::Refused, messages.refusals.join(QLatin1Char('\n'))};
+        done.url = state.SourceUrl;
+        done.file = state.TargetFile;
+        if (state.DownloadResult == TransferResult::Downloaded) {
+            done.bytes = QFileInfo(state.TargetFile).size();
+        } else {
+            done.status =
+                state.DownloadResult == TransferResult::NotFound ? EditionStatus::NotPublished : EditionStatus::Failed;
+            done.error = transfer.LastError();
+        }
+        report(done);
+    }
+    return {};
+}
+
+void RemoveOldEditions(const QString& folder, const QStringList& papers, const QStringList& cities, const QDate& today,
+                       int keepDays, const std::function<void(const EditionReport&)>& report) {
+    const QDir dir(folder);
+    const QDate oldestKept = today.addDays(-keepDays);
+    for (const QFileInfo& entry : dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name)) {
+        const auto name = ParseEditionFileName(entry.fileName());
+        if (!name || name->day >= oldestKept || !papers.contains(name->paperName) || !cities.contains(name->cityName))
+            continue;
+        EditionReport removed{{name->paperName, name->cityName, name->day},
+                              {},
+                              entry.filePath(),
+                              EditionStatus::Removed,
+                              entry.size(),
+                              {}};
+        if (!QFile::remove(entry.filePath())) {
+            removed.status = EditionStatus::Failed;
+            removed.error = QStringLiteral("Impossible de supprimer le fichier.");
+        }
+        report(removed);
+    }
+}
+
+} // namespace lectoria::cli

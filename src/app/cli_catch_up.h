@@ -1,0 +1,112 @@
+#pragma once
+
+#include "download/download_action.h"
+#include "rules/addresses.h"
+#include "rules/ports.h"
+#include "storage/drive_check.h"
+#include "transfer/transfer_library.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+namespace lectoria::cli {
+
+// Lets the command line tell a refused check, a missing connection and a failed transfer
+// apart, without a second copy of the action's order of checks. Without an inner library it
+// is a dry run: nothing is fetched.
+class ObservedTransfer final : public TransferLibrary {
+public:
+    explicit ObservedTransfer(TransferLibrary* inner) : inner_(inner) {}
+    bool offline = false;
+    bool attempted = false;
+
+    int IsConnected() override;
+    void SetOption(const QString& name, const QString& value) override;
+    void ClearFiles() override;
+    int Download(QWidget* owner, const QString& url, const QString& file) override;
+    QString LastError() const override { return inner_ ? inner_->LastError() : QString(); }
+
+private:
+    TransferLibrary* inner_;
+};
+
+// Keeps the refusals the action shows (its success message is dropped: the run reports itself).
+class CollectedMessages final : public MessageSink {
+public:
+    QStringList refusals;
+    int Show(const QString& text, int style, const QString&) override {
+        if (style != MessageStyle::Ok)
+            refusals.append(QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+        return kAnswerOk;
+    }
+};
+
+class FixedClock final : public Clock {
+public:
+    explicit FixedClock(QDate today) : today_(today) {}
+    QDate Today() const override { return today_; }
+
+private:
+    QDate today_;
+};
+
+struct Edition {
+    QString paper;
+    QString city;
+    QDate day;
+};
+
+// The editions a catch-up looks for, oldest first: every day the date rules accept today for
+// each paper, in each city where it is distributed. With `keepDays`, nothing older than what
+// the clean-up afterwards keeps (so that a run never fetches what it is about to delete).
+QList<Edition> PlanCatchUp(const QStringList& papers, const QStringList& cities, const QDate& today,
+                           std::optional<int> keepDays);
+
+// A file that starts with "%PDF-" and has "%%EOF" in its last KiB.
+bool IsCompletePdf(const QString& path);
+
+enum class EditionStatus { Fetched, Present, NotPublished, Failed, Removed };
+
+struct EditionReport {
+    Edition edition;
+    QString url;
+    QString file;
+    EditionStatus status = EditionStatus::Failed;
+    qint64 bytes = 0;
+    QString error;
+};
+
+struct CatchUpServices {
+    DriveQuery& drives;
+    FileLookup& files;
+    TransferLibrary& transfer;
+    const ArchiveSettings& archives;
+};
+
+// Why a run stopped before its end: the folder refused by the action's checks (its message in
+// `refusal`), or no connection.
+enum class CatchUpStop { None, Refused, Offline };
+
+struct CatchUpResult {
+    CatchUpStop stop = CatchUpStop::None;
+    QString refusal;
+};
+
+// Fetches each planned edition that is not yet in `folder` as a complete PDF, through the
+// Download action itself (same checks, same addresses, same library); a damaged file is fetched
+// again and replaced only once the new one is complete. Each edition is told to `report` as soon
+// as it is done.
+CatchUpResult RunCatchUp(const QList<Edition>& editions, const QString& folder, const QDate& today,
+                         CatchUpServices& services, const std::function<void(const EditionReport&)>& report);
+
+// Deletes from `folder` the editions of these papers and cities older than `keepDays` days:
+// only files whose names are exactly the program's own edition names. Each removal is told to
+// `report`.
+void RemoveOldEditions(const QString& folder, const QStringList& papers, const QStringList& cities, const QDate& today,
+                       int keepDays, const std::function<void(const EditionReport&)>& report);
+
+} // namespace lectoria::cli

@@ -1,0 +1,177 @@
+#include "cli_schedule.h"
+
+#include "cli_options.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSaveFile>
+
+namespace lectoria::cli {
+
+CommandResult ProcessRunner::Run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, arguments);
+    if (!process.waitForStarted(10000))
+        return {};
+    process.waitForFinished(60000);
+    const bool ended = process.exitStatus() == QProcess::NormalExit && process.state() == QProcess::NotRunning;
+    return {true, ended ? process.exitCode() : -1, QString::fromLocal8Bit(process.readAllStandardOutput())};
+}
+
+Scheduler NativeScheduler() {
+#ifdef Q_OS_WIN
+    return Scheduler::WindowsTasks;
+#else
+    return Scheduler::SystemdUser;
+#endif
+}
+
+QString SystemdQuoted(const QString& argument) {
+    QString quoted = argument;
+    quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
+    // systemd expands %x specifiers and $VARIABLES inside ExecStart=, even between quotes.
+    quoted.replace(QLatin1Char('%'), QLatin1String("%%")).replace(QLatin1Char('$'), QLatin1String("$$"));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString CrontabQuoted(const QString& argument) {
+    QString quoted = argument;
+    quoted.replace(QLatin1Char('\''), QLatin1String("'\\''"));
+    quoted.replace(QLatin1Char('%'), QLatin1String("\\%")); // cron turns a bare % into a new line
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+namespace {
+
+const QString kTaskName = QStringLiteral("Lectoria");
+const QString kServiceName = QStringLiteral("lectoria.service");
+const QString kTimerName = QStringLiteral("lectoria.timer");
+const QString kSystemctl = QStringLiteral("systemctl");
+
+QString CommandLine(const ScheduleSetup& setup, QString (*quote)(const QString&)) {
+    QStringList words{quote(setup.program)};
+    for (const QString& argument : setup.arguments)
+        words.append(quote(argument));
+    return words.join(QLatin1Char(' '));
+}
+
+// On Windows the Task Scheduler takes one command line: the program in double quotes.
+QString WindowsCommandLine(const ScheduleSetup& setup) {
+    QStringList words{QLatin1Char('"') + QDir::toNativeSeparators(setup.program) + QLatin1Char('"')};
+    for (const QString& argument : setup.arguments)
+        words.append(argument.contains(QLatin1Char(' ')) ? QLatin1Char('"') + argument + QLatin1Char('"') : argument);
+    return words.join(QLatin1Char(' '));
+}
+
+bool SystemdRunning(CommandRunner& runner) {
+    const CommandResult answer =
+        runner.Run(kSystemctl, {QStringLiteral("--user"), QStringLiteral("is-system-running")});
+    const QString state = answer.output.trimmed();
+    return answer.started && (state == QLatin1String("running") || state == QLatin1String("degraded") ||
+                              state == QLatin1String("starting") || state == QLatin1String("initializing"));
+}
+
+bool Systemctl(CommandRunner& runner, const QStringList& arguments) {
+    const CommandResult answer = runner.Run(kSystemctl, QStringList{QStringLiteral("--user")} + arguments);
+    return answer.started && answer.exitCode == 0;
+}
+
+bool WriteText(const QString& path, const QString& text) {
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0 && file.commit();
+}
+
+QString ServiceUnit(const ScheduleSetup& setup) {
+    return QStringLiteral("[Unit]\n"
+                          "Description=Lectoria : éditions du jour manquantes\n\n"
+                          "[Service]\n"
+                          "Type=oneshot\n"
+                          "ExecStart=%1\n")
+        .arg(CommandLine(setup, SystemdQuoted));
+}
+
+QString TimerUnit(const QTime& at) {
+    return QStringLiteral("[Unit]\n"
+                          "Description=Lectoria chaque jour à %1\n\n"
+                          "[Timer]\n"
+                          "OnCalendar=*-*-* %1:00\n"
+                          "Persistent=true\n\n"
+                          "[Install]\n"
+                          "WantedBy=timers.target\n")
+        .arg(at.toString(QStringLiteral("HH:mm")));
+}
+
+ScheduleOutcome ScheduleWithSystemd(const ScheduleSetup& setup, const QTime& at, CommandRunner& runner) {
+    if (!SystemdRunning(runner)) {
+        return {
+            ExitStatus::ScheduleFailed,
+            {QStringLiteral("%1 %2 * * * %3").arg(at.minute()).arg(at.hour()).arg(CommandLine(setup, CrontabQuoted))},
+            {QStringLiteral("systemd ne fonctionne pas pour cette session : rien n'a été programmé. "
+                            "Pour programmer avec cron, ajoutez avec « crontab -e » la ligne :")}};
+    }
+    const QDir folder(setup.unitFolder);
+    if (!QDir().mkpath(setup.unitFolder) || !WriteText(folder.filePath(kServiceName), ServiceUnit(setup)) ||
+        !WriteText(folder.filePath(kTimerName), TimerUnit(at)))
+        return {ExitStatus::ScheduleFailed, {}, {QStringLiteral("Impossible d'écrire dans %1.").arg(setup.unitFolder)}};
+    if (!Systemctl(runner, {QStringLiteral("daemon-reload")}) ||
+        !Systemctl(runner, {QStringLiteral("enable"), QStringLiteral("--now"), kTimerName}))
+        return {
+            ExitStatus::ScheduleFailed,
+            {},
+            {QStringLiteral("Les fichiers %1 et %2 sont écrits, mais « systemctl --user enable --now %2 » a échoué.")
+                 .arg(kServiceName, kTimerName)}};
+    return {ExitStatus::Success,
+            {QStringLiteral("Téléchargement programmé chaque jour à %1 (%2). Une matinée manquée est "
+                            "rattrapée au démarrage suivant.")
+                 .arg(at.toString(QStringLiteral("HH:mm")), folder.filePath(kTimerName))},
+            {}};
+}
+
+ScheduleOutcome UnscheduleWithSystemd(const ScheduleSetup& setup, CommandRunner& runner) {
+    const QDir folder(setup.unitFolder);
+    if (!folder.exists(kTimerName) && !folder.exists(kServiceName))
+        return {ExitStatus::Success, {QStringLiteral("Aucun téléchargement programmé.")}, {}};
+    const bool running = SystemdRunning(runner);
+    if (running)
+        Systemctl(runner, {QStringLiteral("disable"), QStringLiteral("--now"), kTimerName});
+    if (!QFile::remove(folder.filePath(kTimerName)) && folder.exists(kTimerName))
+        return {ExitStatus::ScheduleFailed, {}, {QStringLiteral("Impossible de supprimer %1.").arg(kTimerName)}};
+    if (!QFile::remove(folder.filePath(kServiceName)) && folder.exists(kServiceName))
+        return {ExitStatus::ScheduleFailed, {}, {QStringLiteral("Impossible de supprimer %1.").arg(kServiceName)}};
+    if (running)
+        Systemctl(runner, {QStringLiteral("daemon-reload")});
+    return {ExitStatus::Success, {QStringLiteral("Téléchargement quotidien déprogrammé.")}, {}};
+}
+
+ScheduleOutcome WithTaskScheduler(CommandRunner& runner, const QStringList& arguments, const QString& done) {
+    const CommandResult answer = runner.Run(QStringLiteral("schtasks"), arguments);
+    if (!answer.started || answer.exitCode != 0)
+        return {ExitStatus::ScheduleFailed, {}, {QStringLiteral("Le Planificateur de tâches a refusé (schtasks).")}};
+    return {ExitStatus::Success, {done}, {}};
+}
+
+} // namespace
+
+ScheduleOutcome ScheduleDailyRun(const ScheduleSetup& setup, const QTime& at, CommandRunner& runner) {
+    if (setup.scheduler == Scheduler::SystemdUser)
+        return ScheduleWithSystemd(setup, at, runner);
+    const QString time = at.toString(QStringLiteral("HH:mm"));
+    return WithTaskScheduler(
+        runner,
+        {QStringLiteral("/Create"), QStringLiteral("/F"), QStringLiteral("/SC"), QStringLiteral("DAILY"),
+         QStringLiteral("/ST"), time, QStringLiteral("/TN"), kTaskName, QStringLiteral("/TR"),
+         WindowsCommandLine(setup)},
+        QStringLiteral("Téléchargement programmé chaque jour à %1 (tâche « %2 »).").arg(time, kTaskName));
+}
+
+ScheduleOutcome UnscheduleDailyRun(const ScheduleSetup& setup, CommandRunner& runner) {
+    if (setup.scheduler == Scheduler::SystemdUser)
+        return UnscheduleWithSystemd(setup, runner);
+    return WithTaskScheduler(runner,
+                             {QStringLiteral("/Delete"), QStringLiteral("/F"), QStringLiteral("/TN"), kTaskName},
+                             QStringLiteral("Téléchargement quotidien déprogrammé."));
+}
+
+} // namespace lectoria::cli
