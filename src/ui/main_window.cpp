@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include "download/folder_lock.h"
 #include "rules/date_check.h"
 #include "rules/editions.h"
 #include "rules/version.h"
@@ -147,8 +148,12 @@ void frmLctr::OnDayChosen() {
 }
 
 void frmLctr::OnDownload() {
-    DownloadContext context{this,  *Calendar1_,        services_.clock,   *messages_, services_.drives, services_.files,
-                            *this, services_.transfer, services_.archives};
+    // The same folder lock as lectoria-cli, so a timer run and this window never write one file at once.
+    FolderLockedTransfer transfer(
+        services_.transfer, SystemFolderLocks(), kWindowLockWait,
+        [this](const QString& text) { messages_->Show(text, MessageStyle::Exclamation, QStringLiteral("Erreur")); });
+    DownloadContext context{this,  *Calendar1_, services_.clock,   *messages_, services_.drives, services_.files,
+                            *this, transfer,    services_.archives};
     DownloadSelectedEdition(state_, context);
 }
 
