@@ -24,8 +24,9 @@ public:
         if (folder.isEmpty())
             return std::make_unique<NoHold>(); // refused by the action's folder check anyway
         auto file = std::make_unique<QLockFile>(QDir(folder).filePath(kLockFileName));
-        // Staleness by age would hand a slow download's lock to a second run (and a clock set
-        // back or forward makes any age meaningless); a dead owner is still detected.
+        // Where the file system has no native locks, staleness by age would hand a slow
+        // download's lock to a second run (and a clock set back or forward makes any age
+        // meaningless); a dead owner is still detected.
         file->setStaleLockTime(0);
         if (file->tryLock(static_cast<int>(wait.count())))
             return std::make_unique<LockFileHold>(std::move(file));

@@ -1,13 +1,20 @@
 // lectoria-cli as a real process: its exit status, stdout, stderr and the folder afterwards.
 #include "support/qt_printers.h"
+#include "support/test_server.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
+#include <algorithm>
+#include <map>
 
 namespace {
 
@@ -45,6 +52,28 @@ protected:
         EXPECT_TRUE(process.waitForFinished(60000));
         return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
                 QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    // The program run with "today" fixed by faketime.
+    Outcome StartOn(const QString& when, const QStringList& arguments) {
+        env.insert("ASAN_OPTIONS", "detect_leaks=0:verify_asan_link_order=0");
+        return Start(QStringList{when, QStringLiteral(LECTORIA_CLI_PATH)} + arguments,
+                     QStandardPaths::findExecutable("faketime"));
+    }
+
+    void UseArchive(const lectoria::testing_support::TestServer& server) {
+        env.insert("LECTORIA_METRO_URL", QString::fromStdString(server.url("/fr/divers/pdf/")));
+        env.insert("LECTORIA_20MINUTES_URL", QString::fromStdString(server.url("/")));
+    }
+
+    QString Read(const QString& name) const {
+        QFile file(folder.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+    void Write(const QString& name, const QByteArray& contents) {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(contents);
     }
 
     void Store(const QString& contents) {
@@ -155,4 +184,183 @@ TEST_F(Cli, FixedClockThroughFaketime) {
                                faketime);
     EXPECT_EQ(late.status, 3);
     EXPECT_TRUE(late.err.startsWith("Impossible de télécharger une édition de Metro datant de plus de 14 jours."));
+}
+
+namespace {
+const char kPdf[] = "%PDF-1.4\n1 0 obj << >> endobj\ntrailer << >>\n%%EOF\n";
+}
+
+// Today is Wednesday 9 May 2007. With --garder 10 the window starts on Monday 30 April; each
+// weekend is skipped; the archive lacks one edition (404) and refuses another (403).
+TEST_F(Cli, CatchUpFetchesWhatIsMissingOldestFirstThenNothing) {
+    lectoria::testing_support::TestServer archive;
+    std::mutex mutex;
+    QStringList asked;
+    archive.routes().Get(".*", [&](const httplib::Request& request, httplib::Response& response) {
+        std::lock_guard lock(mutex);
+        asked << QString::fromStdString(request.path);
+        if (request.path == "/20070507_PAR.pdf")
+            response.status = 404;
+        else if (request.path.find("FRNIC_2007_05_02") != std::string::npos)
+            response.status = 403;
+        else
+            response.set_content(kPdf, "application/pdf");
+    });
+    UseArchive(archive);
+    const QByteArray ours = "%PDF-1.4 our own copy\n%%EOF\n";
+    Write("20070504_Metro_Paris.pdf", ours);
+    Write("20070508_20 minutes_Paris.pdf", "%PDF-1.4 cut short");
+    const QStringList removed{"20070420_Metro_Paris.pdf", "20070420_20 minutes_Paris.pdf"};
+    QStringList kept{"notes.txt",
+                     "20070420_Metro_Lyon.pdf",
+                     "20070420_metro_Paris.pdf",
+                     "20070420_Metro_Paris.pdf.bak",
+                     "20070231_Metro_Paris.pdf",
+                     "x20070420_Metro_Paris.pdf"};
+    for (const QString& name : removed + kept)
+        Write(name, kPdf);
+
+    const QStringList args{"--manquantes", "--journal", "20minutes,metro", "--ville",  "Paris", "--ville",
+                           "nice",         "--dossier", folder.path(),     "--garder", "10"};
+    const Outcome first = StartOn("2007-05-09 08:00:00", args);
+    EXPECT_EQ(first.status, 5) << first.err.toStdString(); // the 403
+    EXPECT_TRUE(first.out.contains("20 minutes n'est pas distribué à Nice : ignoré.")) << first.out.toStdString();
+    EXPECT_TRUE(first.out.contains("Bilan : 22 téléchargée(s)")) << first.out.toStdString();
+    EXPECT_TRUE(first.err.contains("Metro Nice du 02/05/2007 : échec. Le serveur a refusé la demande (erreur 403)."))
+        << first.err.toStdString();
+    const auto days = [](const char* suffix, const QStringList& dates) {
+        QStringList names;
+        for (const QString& date : dates)
+            names << "2007" + date + suffix;
+        return names;
+    };
+    kept << days("_20 minutes_Paris.pdf", {"0502", "0503", "0504", "0508", "0509", "0510"})
+         << days("_Metro_Paris.pdf", {"0430", "0501", "0502", "0503", "0504", "0507", "0508", "0509", "0510"})
+         << days("_Metro_Nice.pdf", {"0430", "0501", "0503", "0504", "0507", "0508", "0509", "0510"});
+    kept.sort();
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name), kept);
+    EXPECT_EQ(Read("20070504_Metro_Paris.pdf"), ours);      // complete: left alone
+    EXPECT_EQ(Read("20070508_20 minutes_Paris.pdf"), kPdf); // damaged: replaced
+    QStringList order;
+    for (const QString& path : asked)
+        order << QRegularExpression("(\\d{4})/?(\\d{2})/?(\\d{2})").match(path).capturedTexts().mid(1).join("");
+    EXPECT_EQ(asked.size(), 24);
+    EXPECT_TRUE(std::is_sorted(order.begin(), order.end())) << order.join(' ').toStdString();
+
+    asked.clear();
+    const Outcome second = StartOn("2007-05-09 08:05:00", args + QStringList{"--json"});
+    EXPECT_EQ(second.status, 5);
+    EXPECT_EQ(asked.size(), 2); // only what the archive did not give
+    std::map<QString, int> statuses;
+    for (const QString& line : second.out.split('\n', Qt::SkipEmptyParts)) {
+        const QJsonObject edition = QJsonDocument::fromJson(line.toUtf8()).object();
+        ++statuses[edition["statut"].toString()];
+        if (edition["statut"] == "non_publie") {
+            EXPECT_EQ(edition, QJsonObject({{"date", "2007-05-07"},
+                                            {"journal", "20 minutes"},
+                                            {"ville", "Paris"},
+                                            {"adresse", QString::fromStdString(archive.url("/20070507_PAR.pdf"))},
+                                            {"fichier", folder.filePath("20070507_20 minutes_Paris.pdf")},
+                                            {"statut", "non_publie"},
+                                            {"octets", 0},
+                                            {"erreur", "Édition introuvable sur le serveur (erreur 404)."}}));
+        }
+    }
+    EXPECT_EQ(statuses, (std::map<QString, int>{{"deja_present", 23}, {"echec", 1}, {"non_publie", 1}}));
+}
+
+TEST_F(Cli, OneRunAtATimePerFolder) {
+    lectoria::testing_support::TestServer archive;
+    std::mutex mutex;
+    std::condition_variable arrived;
+    bool holding = false;
+    archive.routes().Get(".*", [&](const httplib::Request&, httplib::Response& response) {
+        {
+            std::lock_guard lock(mutex);
+            holding = true;
+        }
+        arrived.notify_all();
+        archive.Hold();
+        response.set_content(kPdf, "application/pdf");
+    });
+    UseArchive(archive);
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(LECTORIA_CLI_PATH, {"--manquantes", "--ville", "Lyon", "--dossier", folder.path()});
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(arrived.wait_for(lock, std::chrono::seconds(20), [&] { return holding; }));
+    }
+    env.insert("LECTORIA_ATTENTE_VERROU", "0");
+    for (const QStringList& second :
+         {QStringList{"--manquantes"}, QStringList{"--date", RecentWeekday().toString(Qt::ISODate)}}) {
+        const Outcome run = Start(second + QStringList{"--ville", "Lyon", "--dossier", folder.path()});
+        EXPECT_EQ(run.status, 6) << second.join(' ').toStdString();
+        EXPECT_TRUE(
+            run.err.startsWith("Un autre téléchargement de Lectoria est en cours dans le dossier " + folder.path()))
+            << run.err.toStdString();
+    }
+    archive.Release();
+    ASSERT_TRUE(first.waitForFinished(60000));
+    EXPECT_EQ(first.exitCode(), 0) << first.readAllStandardError().toStdString();
+}
+
+// metro.test resolves nowhere: only the proxy named by http_proxy can bring the edition.
+TEST_F(Cli, HttpProxyVariableIsHonoured) {
+    lectoria::testing_support::TestServer proxy;
+    proxy.routes().Get(".*", [](const httplib::Request& request, httplib::Response& response) {
+        if (request.path.rfind("http://metro.test/fr/divers/pdf/", 0) == 0)
+            response.set_content(kPdf, "application/pdf");
+        else
+            response.status = 400;
+    });
+    env.insert("http_proxy", QString::fromStdString(proxy.url("")));
+    const Outcome run = Start({"--journal", "metro", "--ville", "Paris", "--date",
+                               RecentWeekday().toString(Qt::ISODate), "--dossier", folder.path()});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(Read(RecentWeekday().toString("yyyyMMdd") + "_Metro_Paris.pdf"), kPdf);
+}
+
+// A stand-in systemctl on PATH logs its arguments and answers is-system-running.
+TEST_F(Cli, DailyTimerThroughSystemctlOrACrontabLine) {
+    QTemporaryDir bin;
+    const QString log = bin.filePath("log");
+    const auto fakeSystemctl = [&](const char* state) {
+        QFile script(bin.filePath("systemctl"));
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(QString("#!/bin/sh\necho \"$*\" >> '%1'\n[ \"$2\" = is-system-running ] && echo %2\nexit 0\n")
+                         .arg(log, state)
+                         .toUtf8());
+        script.setPermissions(script.permissions() | QFile::ExeOwner);
+    };
+    env.insert("PATH", bin.path() + ":" + env.value("PATH"));
+    const QString units = config.filePath("systemd/user/");
+    const QStringList args{"--programmer", "06:30", "--ville", "lyon", "--dossier", folder.path()};
+    const QString cli = LECTORIA_CLI_PATH;
+
+    fakeSystemctl("offline");
+    const Outcome noSystemd = Start(args);
+    EXPECT_EQ(noSystemd.status, 7);
+    EXPECT_EQ(noSystemd.out,
+              QString("30 6 * * * '%1' '--manquantes' '--silencieux' '--ville' 'Lyon' '--dossier' '%2'\n")
+                  .arg(cli, folder.path()));
+    EXPECT_FALSE(QDir(units).exists());
+
+    fakeSystemctl("running");
+    EXPECT_EQ(Start(args).status, 0);
+    QFile timer(units + "lectoria.timer");
+    QFile service(units + "lectoria.service");
+    ASSERT_TRUE(timer.open(QIODevice::ReadOnly) && service.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(timer.readAll().contains("[Timer]\nOnCalendar=*-*-* 06:30:00\nPersistent=true\n"));
+    EXPECT_TRUE(QString::fromUtf8(service.readAll())
+                    .contains(QString("\nExecStart=\"%1\" \"--manquantes\" \"--silencieux\" \"--ville\" \"Lyon\" "
+                                      "\"--dossier\" \"%2\"\n")
+                                  .arg(cli, folder.path())));
+    EXPECT_EQ(Start({"--deprogrammer"}).status, 0);
+    EXPECT_FALSE(QFile::exists(units + "lectoria.timer") || QFile::exists(units + "lectoria.service"));
+    QFile calls(log);
+    ASSERT_TRUE(calls.open(QIODevice::ReadOnly));
+    EXPECT_EQ(calls.readAll(), "--user is-system-running\n--user is-system-running\n--user daemon-reload\n"
+                               "--user enable --now lectoria.timer\n--user is-system-running\n"
+                               "--user disable --now lectoria.timer\n--user daemon-reload\n");
 }

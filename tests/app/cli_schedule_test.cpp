@@ -1,0 +1,67 @@
+#include "cli_options.h"
+#include "cli_schedule.h"
+#include "support/qt_printers.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+using namespace lectoria::cli;
+
+namespace {
+struct RecordingRunner final : CommandRunner {
+    CommandResult answer{true, 0, {}};
+    QList<QStringList> calls;
+    CommandResult Run(const QString& program, const QStringList& arguments) override {
+        calls.append(QStringList{program} + arguments);
+        return answer;
+    }
+};
+} // namespace
+
+TEST(DailyRun, WindowsTaskSchedulerCreatesAndDeletesOneDailyTask) {
+    RecordingRunner runner;
+    const ScheduleSetup setup{Scheduler::WindowsTasks,
+                              {},
+                              "C:/Lectoria/lectoria-cli.exe",
+                              {"--manquantes", "--silencieux", "--dossier", "D:/Mes journaux"}};
+    EXPECT_EQ(ScheduleDailyRun(setup, QTime(6, 5), runner).status, ExitStatus::Success);
+    EXPECT_EQ(UnscheduleDailyRun(setup, runner).status, ExitStatus::Success);
+    const QList<QStringList> expected{
+        {"schtasks", "/Create", "/F", "/SC", "DAILY", "/ST", "06:05", "/TN", "Lectoria", "/TR",
+         "\"C:/Lectoria/lectoria-cli.exe\" --manquantes --silencieux --dossier \"D:/Mes journaux\""},
+        {"schtasks", "/Delete", "/F", "/TN", "Lectoria"}};
+    EXPECT_EQ(runner.calls, expected);
+    runner.answer.exitCode = 1;
+    const ScheduleOutcome refused = ScheduleDailyRun(setup, QTime(6, 5), runner);
+    EXPECT_EQ(refused.status, ExitStatus::ScheduleFailed);
+    EXPECT_TRUE(refused.out.isEmpty());
+}
+
+// A folder name is copied into a unit file and a crontab: every character must reach the
+// program as it was.
+TEST(DailyRun, ArgumentsSurviveSystemdAndCron) {
+    struct Case {
+        const char* argument;
+        const char* systemd;
+        const char* cron;
+    };
+    const Case cases[] = {{"/home/a b", "\"/home/a b\"", "'/home/a b'"},
+                          {"100%", "\"100%%\"", "'100\\%'"},
+                          {"$HOME", "\"$$HOME\"", "'$HOME'"},
+                          {"l'\"x\"\\", "\"l'\\\"x\\\"\\\\\"", "'l'\\''\"x\"\\'"}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(SystemdQuoted(c.argument), c.systemd) << c.argument;
+        EXPECT_EQ(CrontabQuoted(c.argument), c.cron) << c.argument;
+    }
+}
+
+TEST(DailyRun, UnitsThatCannotBeEnabledAreReported) {
+    QTemporaryDir units;
+    RecordingRunner runner;
+    runner.answer = {true, 1, "running\n"}; // reachable, but every command fails
+    const ScheduleSetup setup{Scheduler::SystemdUser, units.path(), "/usr/bin/lectoria-cli", {"--manquantes"}};
+    const ScheduleOutcome outcome = ScheduleDailyRun(setup, QTime(7, 0), runner);
+    EXPECT_EQ(outcome.status, ExitStatus::ScheduleFailed);
+    EXPECT_TRUE(outcome.err.value(0).contains("a échoué")) << outcome.err.value(0).toStdString();
+}
