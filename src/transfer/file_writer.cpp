@@ -3,11 +3,15 @@
 #include "transfer/transfer_library.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
+#include <filesystem>
+#include <system_error>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include <io.h>
 #endif
 
 namespace lectoria {
@@ -24,59 +28,118 @@ bool MayCreateIn(const QString& folder) {
 #endif
 }
 
-class SaveFileWriter final : public FileWriter {
-public:
-    explicit SaveFileWriter(QString target) : target_(std::move(target)) {}
-    ~SaveFileWriter() override { Discard(); }
+bool SyncToDisk(QFile& file) {
+#ifdef Q_OS_UNIX
+    return ::fsync(file.handle()) == 0;
+#elif defined(Q_OS_WIN)
+    return ::_commit(file.handle()) == 0;
+#else
+    Q_UNUSED(file);
+    return true;
+#endif
+}
 
-    bool Open() override {
-        file_ = std::make_unique<QSaveFile>(target_);
-        // Never fall back on writing into the target: that would destroy it on a failure.
-        file_->setDirectWriteFallback(false);
-        if (file_->open(QIODevice::WriteOnly))
-            return true;
-        failure_ = ClassifyOpenFailure(target_);
-        file_.reset();
-        return false;
+// After the rename, the folder's own entry list reaches the disk too, so that the new name
+// survives a power cut. A failure here changes nothing for the file itself.
+void SyncFolder([[maybe_unused]] const QString& folder) {
+#ifdef Q_OS_UNIX
+    const int descriptor = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor >= 0) {
+        ::fsync(descriptor);
+        ::close(descriptor);
     }
-    bool Write(const char* data, qint64 size) override {
-        if (file_ && file_->write(data, size) == size)
-            return true;
-        return Fail();
-    }
-    bool Restart() override {
-        Discard();
-        return Open();
-    }
-    bool Commit() override {
-        if (file_ && file_->commit()) {
-            file_.reset();
-            return true;
-        }
-        return Fail();
-    }
-    void Discard() override {
-        if (!file_)
-            return;
-        file_->cancelWriting();
-        file_.reset(); // an uncommitted QSaveFile removes its temporary file
-    }
-    int Failure() const override { return failure_; }
+#endif
+}
 
-private:
-    bool Fail() {
-        failure_ = (file_ && file_->error() == QFileDevice::ResourceError) ? TransferResult::DiskFull
-                                                                           : TransferResult::WriteError;
-        Discard();
-        return false;
-    }
-
-    QString target_;
-    std::unique_ptr<QSaveFile> file_;
-    int failure_ = TransferResult::WriteError;
-};
+std::filesystem::path NativePath(const QString& path) {
+#ifdef Q_OS_WIN
+    return std::filesystem::path(path.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+}
 
 } // namespace
+
+QString TemporaryFileFor(const QString& target) {
+    return target + QStringLiteral(".part");
+}
+
+PartFileWriter::PartFileWriter(QString target)
+    : target_(std::move(target)), temporary_(TemporaryFileFor(target_)), failure_(TransferResult::WriteError) {}
+
+PartFileWriter::~PartFileWriter() {
+    Discard();
+}
+
+bool PartFileWriter::Open() {
+    Discard();
+    if (QFileInfo(target_).isDir())
+        return Fail(TransferResult::WriteError);
+    // A leftover of a stopped run is never continued: nothing tells how much of it is sound.
+    // A symbolic link of that name goes too, so the new file is always a file of our own.
+    const QFileInfo leftover(temporary_);
+    if (leftover.exists() || leftover.isSymLink())
+        QFile::remove(temporary_);
+    file_.setFileName(temporary_);
+    // NewOnly: created here and now, never an existing file (nor a link's target) opened.
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+        return Fail(ClassifyOpenFailure(target_));
+    holding_ = true;
+    return true;
+}
+
+bool PartFileWriter::Write(const char* data, qint64 size) {
+    if (file_.isOpen() && file_.write(data, size) == size)
+        return true;
+    return Fail(file_.error() == QFileDevice::ResourceError ? TransferResult::DiskFull : TransferResult::WriteError);
+}
+
+bool PartFileWriter::Restart() {
+    return Open();
+}
+
+bool PartFileWriter::Sync() {
+    if (!file_.isOpen())
+        return Fail(TransferResult::WriteError);
+    const bool synced = file_.flush() && SyncToDisk(file_);
+    const QFileDevice::FileError error = file_.error();
+    file_.close();
+    if (!synced || file_.error() != QFileDevice::NoError)
+        return Fail(error == QFileDevice::ResourceError ? TransferResult::DiskFull : TransferResult::WriteError);
+    return true;
+}
+
+bool PartFileWriter::Replace() {
+    if (!holding_ || file_.isOpen())
+        return Fail(TransferResult::WriteError);
+    // rename(2) replaces an existing target in one step; so does MoveFileEx on Windows.
+    std::error_code error;
+    std::filesystem::rename(NativePath(temporary_), NativePath(target_), error);
+    if (error)
+        return Fail(TransferResult::WriteError);
+    holding_ = false;
+    SyncFolder(QFileInfo(target_).absolutePath());
+    return true;
+}
+
+void PartFileWriter::Discard() {
+    file_.close();
+    if (holding_)
+        QFile::remove(temporary_);
+    holding_ = false;
+}
+
+void PartFileWriter::Abandon() {
+    file_.close();
+    holding_ = false;
+}
+
+bool PartFileWriter::Fail(int failure) {
+    failure_ = failure;
+    Discard();
+    return false;
+}
 
 int ClassifyOpenFailure(const QString& target) {
     const QFileInfo file(target);
@@ -86,8 +149,8 @@ int ClassifyOpenFailure(const QString& target) {
     return MayCreateIn(folder.absoluteFilePath()) ? TransferResult::WriteError : TransferResult::ReadOnlyFolder;
 }
 
-std::unique_ptr<FileWriter> MakeSaveFileWriter(const QString& target) {
-    return std::make_unique<SaveFileWriter>(target);
+std::unique_ptr<FileWriter> MakePartFileWriter(const QString& target) {
+    return std::make_unique<PartFileWriter>(target);
 }
 
 } // namespace lectoria

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
 #include <QtGlobal>
 #include <functional>
@@ -23,8 +24,43 @@ public:
 
 using FileWriterFactory = std::function<std::unique_ptr<FileWriter>(const QString& target)>;
 
-// The writer on QSaveFile, which never writes into the target itself.
-std::unique_ptr<FileWriter> MakeSaveFileWriter(const QString& target);
+// "<target>.part": the one name a transfer of `target` writes to before the rename, so that a
+// leftover of a run that was killed is recognised (and replaced) by the next run.
+QString TemporaryFileFor(const QString& target);
+
+// The real writer. Open removes a leftover temporary file and creates a fresh one; Commit is
+// Sync (the data reaches the disk) then Replace (one rename over the target), so a stop at any
+// moment leaves either the earlier target or the complete new one.
+class PartFileWriter : public FileWriter {
+public:
+    explicit PartFileWriter(QString target);
+    ~PartFileWriter() override;
+    PartFileWriter(const PartFileWriter&) = delete;
+    PartFileWriter& operator=(const PartFileWriter&) = delete;
+
+    bool Open() override;
+    bool Write(const char* data, qint64 size) override;
+    bool Restart() override;
+    bool Commit() override { return Sync() && Replace(); }
+    void Discard() override;
+    int Failure() const override { return failure_; }
+
+    bool Sync();    // flushes and closes the temporary file, data and size on the disk
+    bool Replace(); // renames it over the target
+    // Forgets the temporary file without removing it: what a sudden stop leaves behind.
+    void Abandon();
+
+private:
+    bool Fail(int failure);
+
+    QString target_;
+    QString temporary_;
+    QFile file_;
+    bool holding_ = false; // the temporary file is ours to remove
+    int failure_;
+};
+
+std::unique_ptr<FileWriter> MakePartFileWriter(const QString& target);
 
 // Why a file cannot be created in the folder of `target`: ReadOnlyFolder when the folder exists
 // but refuses new files, WriteError otherwise (missing folder, target taken by a folder, ...).

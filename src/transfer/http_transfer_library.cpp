@@ -2,6 +2,7 @@
 
 #include "transfer/connection_probe.h"
 #include "transfer/progress_view.h"
+#include "transfer/response_check.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -11,7 +12,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
-#include <QRegularExpression>
 #include <QStorageInfo>
 #include <QTimer>
 #include <optional>
@@ -20,9 +20,6 @@ namespace lectoria {
 
 namespace {
 
-const QByteArray kPdfStart("%PDF-");
-const QByteArray kPdfEnd("%%EOF");
-constexpr qint64 kTailSize = 1024;
 // What Qt may hold for us between two reads; the socket waits beyond that, so memory stays flat.
 constexpr qint64 kReadBufferSize = 4 * 1024 * 1024;
 constexpr qint64 kLongestRetryAfter = 60;
@@ -35,25 +32,6 @@ struct Outcome {
     bool transient = false;
     std::optional<qint64> retryAfterSeconds;
 };
-
-// What has reached the temporary file so far, kept across the tries of one download.
-struct Body {
-    qint64 received = 0;
-    qint64 total = -1;    // the full size when the server told it
-    QByteArray head;      // the first bytes, to recognise a PDF
-    QByteArray tail;      // the last KiB, to find %%EOF
-    QByteArray validator; // strong ETag or Last-Modified, for If-Range on a resume
-
-    void Reset() { *this = Body(); }
-};
-
-bool IsSuccess(int status) {
-    return status >= 200 && status < 300;
-}
-
-bool IsTransientStatus(int status) {
-    return status == 408 || status == 429 || status == 502 || status == 503 || status == 504;
-}
 
 bool IsTransientNetworkError(QNetworkReply::NetworkError error) {
     switch (error) {
@@ -75,51 +53,6 @@ bool IsWebScheme(const QUrl& url) {
     return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
 }
 
-// The Content-Length of the final answer. After redirects Qt may keep an earlier hop's header
-// beside it, so the last one given wins.
-qint64 AnnouncedLength(const QNetworkReply& reply) {
-    qint64 length = -1;
-    for (const auto& [name, value] : reply.rawHeaderPairs()) {
-        bool ok = false;
-        const qint64 parsed = value.trimmed().toLongLong(&ok);
-        if (name.compare("Content-Length", Qt::CaseInsensitive) == 0 && ok && parsed >= 0)
-            length = parsed;
-    }
-    return length;
-}
-
-// Retry-After as delay-seconds or as an HTTP date.
-std::optional<qint64> RetryAfterSeconds(const QByteArray& value) {
-    const QByteArray text = value.trimmed();
-    if (text.isEmpty())
-        return std::nullopt;
-    bool ok = false;
-    const qint64 seconds = text.toLongLong(&ok);
-    if (ok)
-        return seconds >= 0 ? std::optional<qint64>(seconds) : std::nullopt;
-    const QDateTime when = QDateTime::fromString(QString::fromLatin1(text), Qt::RFC2822Date);
-    if (!when.isValid())
-        return std::nullopt;
-    return qMax<qint64>(0, QDateTime::currentDateTimeUtc().secsTo(when));
-}
-
-struct ContentRange {
-    qint64 first = -1;
-    qint64 last = -1;
-    qint64 total = -1; // -1 for "*"
-};
-
-std::optional<ContentRange> ParseContentRange(const QByteArray& value) {
-    static const QRegularExpression pattern(QStringLiteral("^bytes\\s+(\\d+)-(\\d+)/(\\d+|\\*)$"));
-    const auto match = pattern.match(QString::fromLatin1(value.trimmed()));
-    if (!match.hasMatch())
-        return std::nullopt;
-    ContentRange range{match.captured(1).toLongLong(), match.captured(2).toLongLong(), -1};
-    if (match.captured(3) != QLatin1String("*"))
-        range.total = match.captured(3).toLongLong();
-    return range;
-}
-
 // One download of one address into one file, with its retries.
 class Session {
 public:
@@ -134,7 +67,7 @@ public:
         const std::unique_ptr<FileWriter> writer = tuning_.makeWriter(target);
         if (!writer->Open())
             return Outcome(writer->Failure());
-        Body body;
+        ReceivedBody body;
         Outcome outcome;
         for (int attempt = 0;; ++attempt) {
             outcome = Attempt(url, target, *writer, body);
@@ -183,7 +116,7 @@ private:
         return !cancelled_;
     }
 
-    Outcome Attempt(const QUrl& url, const QString& target, FileWriter& writer, Body& body) {
+    Outcome Attempt(const QUrl& url, const QString& target, FileWriter& writer, ReceivedBody& body) {
         const bool resuming = body.received > 0;
         QNetworkRequest request(url);
         request.setRawHeader("Accept-Encoding", "identity");
@@ -236,13 +169,13 @@ private:
                 return; // no final answer yet, or a redirect hop
             headersSeen = true;
             outcome.httpStatus = status;
-            if (!IsSuccess(status))
+            if (!IsSuccessStatus(status))
                 return;
+            if (!IsIdentityEncoding(reply->rawHeader("Content-Encoding")))
+                return fail(TransferResult::NotPdf); // not the file's own bytes: nothing to check them by
             if (status == 206) {
                 const auto range = ParseContentRange(reply->rawHeader("Content-Range"));
-                const bool matches = resuming && range && range->first == body.received && range->total > 0 &&
-                                     range->last == range->total - 1 && (body.total < 0 || body.total == range->total);
-                if (!matches) {
+                if (!ContinuesAt(range, body.received, body.total)) {
                     // Not the rest of what we hold: throw everything away and start over.
                     body.Reset();
                     if (!writer.Restart())
@@ -257,7 +190,7 @@ private:
                     if (!writer.Restart())
                         return fail(writer.Failure());
                 }
-                body.total = AnnouncedLength(*reply);
+                body.total = AnnouncedLength(reply->rawHeaderPairs());
                 const QByteArray etag = reply->rawHeader("ETag");
                 body.validator = (!etag.isEmpty() && !etag.startsWith("W/")) ? etag : reply->rawHeader("Last-Modified");
             }
@@ -273,15 +206,11 @@ private:
         const auto consume = [&](const QByteArray& chunk) {
             if (chunk.isEmpty())
                 return;
-            if (body.head.size() < kPdfStart.size()) {
-                body.head += chunk.left(kPdfStart.size() - body.head.size());
-                if (!kPdfStart.startsWith(body.head))
-                    return fail(TransferResult::NotPdf);
-            }
+            // An answer that cannot be a PDF never reaches the file.
+            if (!body.Add(chunk))
+                return fail(TransferResult::NotPdf);
             if (!writer.Write(chunk.constData(), chunk.size()))
                 return fail(writer.Failure());
-            body.received += chunk.size();
-            body.tail = chunk.size() >= kTailSize ? chunk.right(kTailSize) : (body.tail + chunk).right(kTailSize);
             if (lastShown.elapsed() >= 100) {
                 lastShown.restart();
                 showProgress();
@@ -325,7 +254,7 @@ private:
         return outcome;
     }
 
-    void Classify(Outcome& outcome, QNetworkReply::NetworkError error, const Body& body,
+    void Classify(Outcome& outcome, QNetworkReply::NetworkError error, const ReceivedBody& body,
                   const QByteArray& retryAfter) const {
         const int status = outcome.httpStatus;
         const auto set = [&](int result, bool transient) {
@@ -342,25 +271,22 @@ private:
         }
         if (timedOut_)
             return set(TransferResult::TimedOut, true);
-        if (status != 0 && !IsSuccess(status)) {
+        if (status != 0 && !IsSuccessStatus(status)) {
             set((status == 404 || status == 410) ? TransferResult::NotFound : TransferResult::HttpError,
                 IsTransientStatus(status));
-            outcome.retryAfterSeconds = RetryAfterSeconds(retryAfter);
+            outcome.retryAfterSeconds = RetryAfterSeconds(retryAfter, QDateTime::currentDateTimeUtc());
             return;
         }
         if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError)
             return set(TransferResult::TimedOut, true);
         if (error != QNetworkReply::NoError) {
-            // A connection lost in the middle of the body leaves a truncated file.
-            return set(body.received > 0 ? TransferResult::Truncated : TransferResult::NetworkError,
+            // A connection lost once the server has answered leaves an incomplete file; before
+            // that the server was not reached.
+            return set(status != 0 ? TransferResult::Truncated : TransferResult::NetworkError,
                        IsTransientNetworkError(error));
         }
-        if (body.total >= 0 && body.received != body.total)
-            return set(TransferResult::Truncated, body.received < body.total);
-        if (!body.head.startsWith(kPdfStart))
-            return set(TransferResult::NotPdf, false);
-        if (body.total < 0 && !body.tail.contains(kPdfEnd))
-            return set(TransferResult::Truncated, false);
+        const BodyVerdict verdict = JudgeBody(body);
+        set(verdict.result, verdict.transient);
     }
 
     const TransferTuning& tuning_;
@@ -374,9 +300,23 @@ private:
 
 } // namespace
 
+TransferTuning TuningFromEnvironment() {
+    TransferTuning tuning;
+    bool ok = false;
+    const int timeout = qEnvironmentVariableIntValue("LECTORIA_DELAI_REPONSE", &ok);
+    if (ok && timeout >= 1) {
+        tuning.connectTimeout = std::chrono::seconds(timeout);
+        tuning.stallTimeout = std::chrono::seconds(timeout);
+    }
+    const int pause = qEnvironmentVariableIntValue("LECTORIA_PAUSE_REPRISE", &ok);
+    if (ok && pause >= 0)
+        tuning.firstRetryPause = std::chrono::seconds(pause);
+    return tuning;
+}
+
 HttpTransferLibrary::HttpTransferLibrary(TransferTuning tuning) : tuning_(std::move(tuning)) {
     if (!tuning_.makeWriter)
-        tuning_.makeWriter = MakeSaveFileWriter;
+        tuning_.makeWriter = MakePartFileWriter;
     QNetworkProxyFactory::setUseSystemConfiguration(true); // system settings, or http_proxy
 }
 

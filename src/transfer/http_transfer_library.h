@@ -17,8 +17,13 @@ struct TransferTuning {
     int maxRetries = 3;
     int maxRedirects = 10;
     bool waitForCloseOnFailure = true; // the window keeps the cause on screen until "Fermer"
-    FileWriterFactory makeWriter = MakeSaveFileWriter;
+    FileWriterFactory makeWriter = MakePartFileWriter;
 };
+
+// The standard tuning, with two diagnostic switches for trying faults by hand and for the
+// black-box tests: LECTORIA_DELAI_REPONSE (whole seconds, at least 1) sets both time-outs, and
+// LECTORIA_PAUSE_REPRISE (whole seconds, 0 allowed) the pause before the first retry.
+TransferTuning TuningFromEnvironment();
 
 // Our download library on QNetworkAccessManager. The body streams into a temporary file beside
 // the target, which replaces the target in one rename only once the transfer is complete and
@@ -28,7 +33,7 @@ struct TransferTuning {
 // forces its answer (used by the black-box tests of the command line).
 class HttpTransferLibrary final : public TransferLibrary {
 public:
-    explicit HttpTransferLibrary(TransferTuning tuning = {});
+    explicit HttpTransferLibrary(TransferTuning tuning = TuningFromEnvironment());
 
     int IsConnected() override;
     void SetOption(const QString& name, const QString& value) override;

@@ -1,0 +1,111 @@
+#include "transfer/response_check.h"
+
+#include "transfer/transfer_library.h"
+
+#include <algorithm>
+
+namespace lectoria {
+
+namespace {
+
+const QByteArray kPdfStart("%PDF-");
+const QByteArray kPdfEnd("%%EOF");
+constexpr qsizetype kTailSize = 1024;
+
+bool IsDigits(const QByteArray& text) {
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A whole number of plain ASCII digits that fits in 63 bits.
+std::optional<qint64> Number(const QByteArray& text) {
+    if (!IsDigits(text))
+        return std::nullopt;
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok);
+    return ok ? std::optional<qint64>(value) : std::nullopt;
+}
+
+} // namespace
+
+bool IsSuccessStatus(int status) {
+    return status >= 200 && status < 300;
+}
+
+bool IsTransientStatus(int status) {
+    return status == 408 || status == 429 || status == 502 || status == 503 || status == 504;
+}
+
+qint64 AnnouncedLength(const RawHeaders& headers) {
+    qint64 length = -1;
+    for (const auto& [name, value] : headers) {
+        if (name.compare("Content-Length", Qt::CaseInsensitive) != 0)
+            continue;
+        if (const auto parsed = Number(value.trimmed()))
+            length = *parsed;
+    }
+    return length;
+}
+
+bool IsIdentityEncoding(const QByteArray& contentEncoding) {
+    const QByteArray coding = contentEncoding.trimmed();
+    return coding.isEmpty() || coding.compare("identity", Qt::CaseInsensitive) == 0;
+}
+
+std::optional<qint64> RetryAfterSeconds(const QByteArray& value, const QDateTime& now) {
+    const QByteArray text = value.trimmed();
+    if (text.isEmpty())
+        return std::nullopt;
+    if (IsDigits(text))
+        return Number(text); // too large for 63 bits: nothing usable
+    const QDateTime when = QDateTime::fromString(QString::fromLatin1(text), Qt::RFC2822Date);
+    if (!when.isValid())
+        return std::nullopt;
+    return qMax<qint64>(0, now.secsTo(when));
+}
+
+std::optional<ContentRange> ParseContentRange(const QByteArray& value) {
+    // "bytes <first>-<last>/<total or *>"
+    const QByteArray text = value.trimmed();
+    if (!text.startsWith("bytes") || text.size() < 6 || (text[5] != ' ' && text[5] != '\t'))
+        return std::nullopt;
+    const QByteArray spec = text.mid(6).trimmed();
+    const qsizetype dash = spec.indexOf('-');
+    const qsizetype slash = spec.indexOf('/');
+    if (dash < 0 || slash < dash)
+        return std::nullopt;
+    const auto first = Number(spec.left(dash));
+    const auto last = Number(spec.mid(dash + 1, slash - dash - 1));
+    const QByteArray totalText = spec.mid(slash + 1);
+    const auto total = totalText == "*" ? std::optional<qint64>(-1) : Number(totalText);
+    if (!first || !last || !total)
+        return std::nullopt;
+    return ContentRange{*first, *last, *total};
+}
+
+bool ContinuesAt(const std::optional<ContentRange>& range, qint64 held, qint64 knownTotal) {
+    return range && held > 0 && range->first == held && range->first <= range->last && range->total > 0 &&
+           range->last == range->total - 1 && (knownTotal < 0 || knownTotal == range->total);
+}
+
+bool ReceivedBody::Add(const QByteArray& chunk) {
+    if (head.size() < kPdfStart.size()) {
+        head += chunk.left(kPdfStart.size() - head.size());
+        if (!kPdfStart.startsWith(head))
+            return false;
+    }
+    received += chunk.size();
+    tail = chunk.size() >= kTailSize ? chunk.right(kTailSize) : (tail + chunk).right(kTailSize);
+    return true;
+}
+
+BodyVerdict JudgeBody(const ReceivedBody& body) {
+    if (body.total >= 0 && body.received != body.total)
+        return {TransferResult::Truncated, body.received < body.total};
+    if (!body.head.startsWith(kPdfStart))
+        return {TransferResult::NotPdf, false};
+    if (!body.tail.contains(kPdfEnd))
+        return {TransferResult::Truncated, false};
+    return {TransferResult::Downloaded, false};
+}
+
+} // namespace lectoria
