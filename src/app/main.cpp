@@ -5,7 +5,6 @@
 #include "storage/folder_choice.h"
 #include "storage/settings_store.h"
 #include "transfer/http_transfer_library.h"
-#include "ui/about_opener.h"
 #include "ui/logos.h"
 #include "ui/main_window.h"
 
@@ -34,8 +33,8 @@ int main(int argc, char** argv) {
     const auto drives = MakeSystemDriveQuery();
     SystemFileLookup files;
     HttpTransferLibrary transfer;
-    frmLctr window(state, {*settings, clock, *picker, *drives, files, transfer, LoadArchiveSettingsFromEnvironment(),
-                           nullptr, &OpenAboutWindow});
+    frmLctr window(
+        state, {*settings, clock, *picker, *drives, files, transfer, LoadArchiveSettingsFromEnvironment(), nullptr});
     window.show();
     return app.exec();
 }

@@ -2,7 +2,12 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
-#include <QPainterPath>
+
+// The icon's images are compiled into this static library; nothing else refers to them, so
+// the linker would drop them unless they are registered by hand.
+static void LoadIconResources() {
+    Q_INIT_RESOURCE(icons);
+}
 
 namespace lectoria {
 
@@ -37,7 +42,7 @@ QPixmap DrawTwentyMinutesLogo() {
     DrawSegmentDigit(p, QRectF(5, 3, 9, 16), 0b1011011);  // 2: a b d e g
     DrawSegmentDigit(p, QRectF(16, 3, 9, 16), 0b0111111); // 0: a b c d e f
     QFont font(QStringLiteral("Liberation Sans"));
-    font.setPixelSize(8);
+    font.setPixelSize(7); // bold at 8 px "minutes" is wider than the square
     font.setBold(true);
     p.setFont(font);
     p.setPen(Qt::white);
@@ -70,33 +75,10 @@ QPixmap DrawMetroLogo() {
 }
 
 QIcon ApplicationIcon() {
+    LoadIconResources();
     QIcon icon;
-    for (int size : {16, 32, 48, 256}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.scale(size / 32.0, size / 32.0);
-        p.translate(16, 16);
-        const QRectF sheet(-9, -12, 18, 24);
-        for (int i = 2; i >= 0; --i) { // the stack, each sheet a little more tilted
-            p.save();
-            p.rotate(-12.0 + i * 9.0);
-            p.setPen(QPen(QColor(90, 90, 90), 0.8));
-            p.setBrush(i == 0 ? QColor(Qt::white) : QColor(215, 215, 215));
-            p.drawRect(sheet);
-            if (i == 0) {
-                p.setPen(QPen(QColor(30, 70, 200), 1.2));
-                for (int line = 0; line < 6; ++line)
-                    p.drawLine(QPointF(-6, -4 + line * 2.8), QPointF(line % 2 ? 3 : 6, -4 + line * 2.8));
-                p.setPen(Qt::NoPen);
-                p.setBrush(QColor(140, 40, 170));
-                p.drawEllipse(QRectF(-6.5, -10, 4.5, 4.5));
-            }
-            p.restore();
-        }
-        icon.addPixmap(pixmap);
-    }
+    for (int size : {16, 32, 48, 256})
+        icon.addFile(QStringLiteral(":/lectoria/lectoria-%1.png").arg(size), QSize(size, size));
     return icon;
 }
 

@@ -4,6 +4,7 @@
 #include "rules/date_check.h"
 #include "rules/editions.h"
 #include "rules/version.h"
+#include "ui/about_window.h"
 #include "ui/logos.h"
 #include "ui/qt_message_sink.h"
 
@@ -114,10 +115,7 @@ void frmLctr::Wire() {
     connect(cmd_DL_, &QPushButton::clicked, this, [this] { OnDownload(); });
     connect(cmd_Open_, &QPushButton::clicked, this, [this] { OnChooseFolder(); });
     connect(txt_ChemFich_, &QLineEdit::textChanged, this, [this](const QString& text) { OnFolderChange(text); });
-    connect(cmdAbout_, &QPushButton::clicked, this, [this] {
-        if (services_.openAbout)
-            services_.openAbout(this, state_);
-    });
+    connect(cmdAbout_, &QPushButton::clicked, this, [this] { frmAbout::Open(this, state_); });
 }
 
 // The start-up sequence.

@@ -12,7 +12,6 @@
 #include "ui/city_list.h"
 
 #include <QWidget>
-#include <functional>
 #include <memory>
 
 class QLabel;
@@ -32,8 +31,6 @@ struct MainWindowServices {
     TransferLibrary& transfer;
     ArchiveSettings archives;
     MessageSink* messages = nullptr; // null: message boxes on this window
-    // Opens the About window beside `mainWindow`; it disables the main window while open.
-    std::function<void(QWidget* mainWindow, const SelectionState& state)> openAbout;
 };
 
 // frmLctr: the city list, the two papers, the calendar, the folder and the two buttons.

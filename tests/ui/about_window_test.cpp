@@ -2,7 +2,6 @@
 
 #include "support/qt_printers.h"
 #include "support/test_server.h"
-#include "ui/hand_cursor.h"
 #include "ui/link_label.h"
 #include "update/update_doubles.h"
 
@@ -10,13 +9,12 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QFontInfo>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
-#include <atomic>
 #include <functional>
 
 namespace lectoria {
@@ -81,15 +79,12 @@ public:
 
 TEST_F(AboutWindowTest, OpensBesideTheMainWindowWithItsLayout) {
     Open();
-    EXPECT_EQ(about->objectName(), "frmAbout");
     EXPECT_EQ(about->windowTitle(), "À propos de Lectoria");
     EXPECT_EQ(about->pos(), mainWindow.frameGeometry().topLeft() + QPoint(107, 33));
     EXPECT_EQ(about->size(), QSize(219, 134));
     EXPECT_EQ(about->minimumSize(), about->maximumSize());
-    const Qt::WindowFlags flags = about->windowFlags();
-    EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Tool);
-    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
-    EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    EXPECT_EQ(about->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
+    EXPECT_FALSE(about->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     EXPECT_FALSE(mainWindow.isEnabled());
     EXPECT_TRUE(about->isEnabled()); // not held down by the disabled main window
 
@@ -110,19 +105,12 @@ TEST_F(AboutWindowTest, OpensBesideTheMainWindowWithItsLayout) {
         EXPECT_EQ(control->geometry(), c.at);
         EXPECT_EQ(control->isVisible(), c.visible);
     }
-
     auto* name = Control<QLabel>("lbl_name");
     EXPECT_EQ(name->text(), "Lectoria v1.1.8");
-    EXPECT_EQ(name->font().family(), "Comic Neue");
-    EXPECT_DOUBLE_EQ(name->font().pointSizeF(), 14.25);
-    EXPECT_TRUE(name->font().italic());
-    EXPECT_FALSE(name->font().bold());
-    EXPECT_TRUE(name->alignment() & Qt::AlignHCenter);
+    EXPECT_EQ(QFontInfo(name->font()).family(), "Comic Neue"); // the font package is installed
     for (LinkLabel* link : {Site(), Email()}) {
         EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 255));
-        EXPECT_TRUE(link->font().underline());
-        EXPECT_DOUBLE_EQ(link->font().pointSizeF(), 9.75);
-        EXPECT_FALSE(link->font().bold());
+        EXPECT_FALSE(link->IsEmphasised());
         EXPECT_EQ(link->cursor().hotSpot(), QPoint(12, 1));
     }
     EXPECT_EQ(Site()->toolTip(), "http://auteur.test/court");
@@ -150,14 +138,11 @@ TEST_F(AboutWindowTest, EveryWayOfClosingDeletesItAndEnablesTheMainWindow) {
         way.close(*this);
         EXPECT_TRUE(WaitUntil([this] { return about.isNull(); }));
         EXPECT_TRUE(mainWindow.isEnabled());
-        EXPECT_TRUE(sink.shown.empty());
-        EXPECT_TRUE(opener.opened.empty());
     }
 }
 
-TEST_F(AboutWindowTest, LinkEmphasisFollowsMovesOverLinksAndBareSurfaceOnly) {
+TEST_F(AboutWindowTest, LinksEmphasiseOnMovesOverThemAndOpenTheirAddresses) {
     Open();
-    const QFont regularSite = Site()->font();
     const struct {
         const char* over;
         bool siteBold;
@@ -173,95 +158,40 @@ TEST_F(AboutWindowTest, LinkEmphasisFollowsMovesOverLinksAndBareSurfaceOnly) {
         EXPECT_EQ(Site()->IsEmphasised(), m.siteBold);
         EXPECT_EQ(Email()->IsEmphasised(), m.emailBold);
     }
-    MoveOver(Site());
-    QFont boldSite = Site()->font();
-    boldSite.setBold(false);
-    EXPECT_EQ(boldSite, regularSite); // only the weight changes
-    EXPECT_EQ(Site()->text(), "Mon site web");
-}
 
-TEST_F(AboutWindowTest, LinksOpenTheirExactAddressesAndTheWindowStays) {
-    Open();
+    // A click opens the exact address, and the window stays.
     QTest::mouseClick(Site(), Qt::LeftButton);
     QTest::mouseClick(Email(), Qt::LeftButton);
     ASSERT_EQ(opener.opened.size(), 2u);
-    EXPECT_EQ(opener.opened[0].toString(), "http://auteur.test");
     EXPECT_EQ(opener.opened[0].toEncoded(), "http://auteur.test");
-    const QUrl& mail = opener.opened[1];
-    EXPECT_EQ(mail.toString(QUrl::FullyDecoded), "mailto:moi@auteur.test?subject=Lectoria v1.1.8");
-    EXPECT_EQ(mail.query(QUrl::FullyDecoded), "subject=Lectoria v1.1.8");
     // What the desktop's launcher is handed: a blank is "%20", never "+" nor a doubled escape.
-    EXPECT_EQ(mail.toEncoded(), "mailto:moi@auteur.test?subject=Lectoria%20v1.1.8");
+    EXPECT_EQ(opener.opened[1].toEncoded(), "mailto:moi@auteur.test?subject=Lectoria%20v1.1.8");
     EXPECT_FALSE(about.isNull());
     EXPECT_FALSE(mainWindow.isEnabled());
 }
 
-struct ServedCase {
-    const char* name;
-    int status;
-    std::string body;
-    int answer;
-    QString label;
-    int bar;
-    int style; // -1: no message
-    QString opened;
-};
-
-TEST_F(AboutWindowTest, UpdateCheckAgainstTheServer) {
-    const ServedCase cases[] = {
-        {"UpToDate", 200, "Historique Lectoria\r\n*1.1.8\tnotes", kAnswerYes, "Analyse", 100, 64, {}},
-        {"NewerAccepted", 200, "Historique Lectoria\r\n*1.2.0\tnotes", kAnswerYes, "Terminé", 100, 4,
-         "/divers/download/VB/Lectoria.zip"},
-        {"NotFoundAccepted", 404, "Historique Lectoria *1.1.8\t", kAnswerYes, "Echec", 100, 276, "/applis.htm#lctr"},
-        {"NoStarIsSilent", 200, "Historique Lectoria 1.2.0\t", kAnswerYes, "Connexion", 50, -1, {}},
-    };
-    for (const ServedCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        TestServer server;
-        server.routes().Get("/divers/download/VB/lctr_hist.txt", [&c](const httplib::Request&, httplib::Response& r) {
-            r.status = c.status;
-            r.set_content(c.body, "text/plain");
-        });
-        ServeHistoryFrom(server);
-        sink.shown.clear();
-        sink.answer = c.answer;
-        opener.opened.clear();
-        Open();
-
-        QTest::mouseClick(Control<QPushButton>("cmdUpdate"), Qt::LeftButton);
-        EXPECT_EQ(Control<QLabel>("lbl_progress")->text(), c.label);
-        EXPECT_TRUE(Control<QLabel>("lbl_progress")->isVisible());
-        EXPECT_EQ(Control<QProgressBar>("ProgressBar1")->value(), c.bar);
-        EXPECT_EQ(about->cursor().shape(), Qt::ArrowCursor); // the busy cursor is gone
-        EXPECT_TRUE(Control<QPushButton>("cmdUpdate")->isEnabled());
-        if (c.style < 0) {
-            EXPECT_TRUE(sink.shown.empty());
-        } else {
-            ASSERT_EQ(sink.shown.size(), 1u);
-            EXPECT_EQ(sink.shown[0].style, c.style);
-        }
-        if (c.opened.isEmpty()) {
-            EXPECT_TRUE(opener.opened.empty());
-        } else {
-            ASSERT_EQ(opener.opened.size(), 1u);
-            EXPECT_EQ(opener.opened[0].toString(), QString::fromStdString(server.url("")) + c.opened);
-        }
-        about->close();
-        ASSERT_TRUE(WaitUntil([this] { return about.isNull(); }));
-    }
-}
-
-TEST_F(AboutWindowTest, ReopenedWindowStartsFresh) {
+// The check's stages and messages are tested with doubles in tests/update; here, that the
+// window shows them, reaches the author's host, and starts fresh when reopened.
+TEST_F(AboutWindowTest, UpdateCheckShowsItsStagesAndAReopenedWindowStartsFresh) {
     TestServer server;
     server.routes().Get("/divers/download/VB/lctr_hist.txt", [](const httplib::Request&, httplib::Response& r) {
-        r.set_content("Historique Lectoria\r\n*1.2.0\t", "text/plain");
+        r.set_content("Historique Lectoria\r\n*1.2.0\tnotes", "text/plain");
     });
     ServeHistoryFrom(server);
+    sink.answer = kAnswerYes;
     Open();
     MoveOver(Site());
     MoveOver(Email());
     QTest::mouseClick(Control<QPushButton>("cmdUpdate"), Qt::LeftButton);
-    ASSERT_EQ(Control<QLabel>("lbl_progress")->text(), "Terminé");
+    EXPECT_TRUE(Control<QLabel>("lbl_progress")->isVisible());
+    EXPECT_EQ(Control<QLabel>("lbl_progress")->text(), "Terminé");
+    EXPECT_EQ(Control<QProgressBar>("ProgressBar1")->value(), 100);
+    EXPECT_EQ(about->cursor().shape(), Qt::ArrowCursor); // the busy cursor is gone
+    EXPECT_TRUE(Control<QPushButton>("cmdUpdate")->isEnabled());
+    ASSERT_EQ(sink.shown.size(), 1u);
+    EXPECT_EQ(sink.shown[0].style, 4);
+    ASSERT_EQ(opener.opened.size(), 1u);
+    EXPECT_EQ(opener.opened[0].toString(), QString::fromStdString(server.url("/divers/download/VB/Lectoria.zip")));
     about->close();
     ASSERT_TRUE(WaitUntil([this] { return about.isNull(); }));
 
@@ -270,58 +200,31 @@ TEST_F(AboutWindowTest, ReopenedWindowStartsFresh) {
     EXPECT_FALSE(Control<QProgressBar>("ProgressBar1")->isVisible());
     EXPECT_FALSE(Site()->IsEmphasised());
     EXPECT_FALSE(Email()->IsEmphasised());
-    EXPECT_EQ(Control<QLabel>("lbl_name")->text(), "Lectoria v1.1.8");
     EXPECT_EQ(about->focusWidget(), Control<QPushButton>("cmdOK"));
 }
 
 TEST_F(AboutWindowTest, ClosedDuringAPendingFetch) {
     TestServer server;
-    std::atomic<bool> asked{false};
-    server.routes().Get("/divers/download/VB/lctr_hist.txt",
-                        [&server, &asked](const httplib::Request&, httplib::Response& r) {
-                            asked = true;
-                            server.Hold();
-                            r.set_content("Historique Lectoria\r\n*1.2.0\t", "text/plain");
-                        });
+    bool sawWait = false;
+    // Once the request has arrived, the window is closed from inside the check's wait.
+    server.routes().Get("/divers/download/VB/lctr_hist.txt", [&](const httplib::Request&, httplib::Response& r) {
+        QMetaObject::invokeMethod(qApp, [&] {
+            sawWait = !Control<QPushButton>("cmdUpdate")->isEnabled() && about->cursor().shape() == Qt::WaitCursor &&
+                      Control<QLabel>("lbl_progress")->text() == "Connexion" &&
+                      Control<QProgressBar>("ProgressBar1")->value() == 25;
+            about->close();
+        });
+        server.Hold();
+        r.set_content("Historique Lectoria\r\n*1.2.0\t", "text/plain");
+    });
     ServeHistoryFrom(server);
     Open();
-    auto* update = Control<QPushButton>("cmdUpdate");
-    bool sawWait = false;
-    QTimer watch;
-    watch.setInterval(5);
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (!asked || !about)
-            return;
-        watch.stop();
-        sawWait = !update->isEnabled() && about->cursor().shape() == Qt::WaitCursor &&
-                  Control<QLabel>("lbl_progress")->text() == "Connexion" &&
-                  Control<QProgressBar>("ProgressBar1")->value() == 25;
-        about->close();
-    });
-    watch.start();
-    QTimer bound; // should the close not stop the wait, the server answers after all
-    bound.setSingleShot(true);
-    QObject::connect(&bound, &QTimer::timeout, [&server] { server.Release(); });
-    bound.start(10s);
-
-    update->click(); // runs the check; returns once the close has stopped it
+    Control<QPushButton>("cmdUpdate")->click(); // returns once the close has stopped the check
     EXPECT_TRUE(sawWait);
     EXPECT_TRUE(mainWindow.isEnabled());
     EXPECT_TRUE(WaitUntil([this] { return about.isNull(); }));
-    EXPECT_TRUE(sink.shown.empty());
+    EXPECT_TRUE(sink.shown.empty()); // a fetch left to its time-out would show the failure
     EXPECT_TRUE(opener.opened.empty());
-    server.Release();
-}
-
-TEST(HandCursorTest, OwnDrawingWithTheFingertipAsHotSpot) {
-    const QCursor cursor = HandCursor();
-    EXPECT_EQ(cursor.hotSpot(), QPoint(12, 1));
-    const QImage image = HandCursorImage().toImage();
-    ASSERT_EQ(image.size(), QSize(32, 32));
-    EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0);           // transparent around the hand
-    EXPECT_EQ(image.pixelColor(12, 6), QColor(Qt::white));  // inside the raised finger
-    EXPECT_EQ(image.pixelColor(17, 27), QColor(0, 0, 255)); // the cuff
-    EXPECT_NE(image.pixelColor(12, 1).alpha(), 0);          // the fingertip is drawn
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // The main window driven as a user drives it, offscreen, with the outside world replaced.
+#include "storage/storage_doubles.h"
 #include "support/qt_printers.h"
 #include "ui/main_window.h"
 
@@ -9,54 +10,24 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <map>
-#include <optional>
-#include <vector>
 
 using namespace lectoria;
 
 namespace {
-
-struct MemoryStore final : SettingsStore {
-    std::map<QString, QVariant> values;
-    std::vector<std::pair<QString, QVariant>> writes;
-    std::optional<QVariant> Read(const QString& name) override {
-        const auto found = values.find(name);
-        return found == values.end() ? std::nullopt : std::optional<QVariant>(found->second);
-    }
-    bool WriteNumber(const QString& name, quint32 value) override { return Write(name, value); }
-    bool WriteText(const QString& name, const QString& value) override { return Write(name, value); }
-    bool Write(const QString& name, const QVariant& value) {
-        values[name] = value;
-        writes.emplace_back(name, value);
-        return true;
-    }
-};
 
 struct FixedClock final : Clock {
     QDate today{2026, 12, 9}; // a Wednesday
     QDate Today() const override { return today; }
 };
 
-struct Messages final : MessageSink {
-    QStringList shown;
-    int Show(const QString& text, int, const QString&) override {
-        shown << text;
-        return kAnswerOk;
-    }
-};
-
-struct Picker final : FolderPicker {
-    QString answer;
-    QString BrowseForFolder(QWidget*, const QString&) override { return answer; }
-};
-
-struct Drives final : DriveQuery {
-    int TypeOf(const QString&) override { return DriveType::Fixed; }
-};
+using lectoria::testing::FakeDrives;
+using lectoria::testing::FakeMessages;
+using lectoria::testing::FakePicker;
+using lectoria::testing::FakeStore;
 
 struct Files final : FileLookup {
     bool Exists(const QString& path) override { return path == "/presse"; }
@@ -74,27 +45,22 @@ struct Transfer final : TransferLibrary {
     QString LastError() const override { return {}; }
 };
 
-class MainWindow : public testing::Test {
+class MainWindow : public ::testing::Test {
 protected:
-    MemoryStore store;
+    FakeStore store;
     FixedClock clock;
-    Messages messages;
-    Picker picker;
-    Drives drives;
+    FakeMessages messages;
+    FakePicker picker;
+    FakeDrives drives;
     Files files;
     Transfer transfer;
     SelectionState state;
-    int aboutOpened = 0;
     std::unique_ptr<frmLctr> window;
 
     void Open() {
         window = std::make_unique<frmLctr>(
             state, MainWindowServices{store, clock, picker, drives, files, transfer,
-                                      ArchiveSettings{"http://m.test/fr/divers/pdf/", "http://v.test/"}, &messages,
-                                      [this](QWidget* main, const SelectionState&) {
-                                          ++aboutOpened;
-                                          main->setEnabled(false);
-                                      }});
+                                      ArchiveSettings{"http://m.test/fr/divers/pdf/", "http://v.test/"}, &messages});
         window->show();
     }
     template <typename T> T* Find(const char* name) { return window->findChild<T*>(QString::fromLatin1(name)); }
@@ -134,60 +100,33 @@ TEST_F(MainWindow, ControlsSitWhereTheyWereDesigned) {
                                   "txt_ChemFich", "cmdAbout"}));
 }
 
-TEST_F(MainWindow, FirstRunWritesNothing) {
-    Open();
-    EXPECT_TRUE(store.writes.empty());
-    EXPECT_EQ(state.CityIndex, 0);
-    EXPECT_EQ(state.CityName, "");
-    EXPECT_EQ(state.PaperName, "20 minutes");
-    EXPECT_EQ(state.MaxAgeDays, 7);
-    EXPECT_EQ(state.DayText + state.MonthText + state.YearText, "09122026");
-    EXPECT_TRUE(Find<QRadioButton>("opt_20m")->isChecked());
-    EXPECT_TRUE(messages.shown.isEmpty());
-}
-
-TEST_F(MainWindow, StoredCityIsSelectedAndWrittenBackOnce) {
-    store.values["Ville"] = 8;
-    store.values["Chemin"] = "/presse";
-    Open();
-    EXPECT_EQ(state.CityName, "Rennes");
-    EXPECT_EQ(state.CityIndex, 8);
-    EXPECT_EQ(Find<QLineEdit>("txt_ChemFich")->text(), "/presse");
-    EXPECT_EQ(std::count_if(store.writes.begin(), store.writes.end(), [](auto& w) { return w.first == "Ville"; }), 1);
-
-    // Clicking a city stores it at once.
-    auto* list = Find<QListWidget>("lst_Ville");
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(2)).center());
-    EXPECT_EQ(state.CityName, "Lyon");
-    EXPECT_EQ(store.values["Ville"].toInt(), 3);
-}
-
-TEST_F(MainWindow, StoredCityOutOfRangeSelectsNothing) {
-    store.values["Ville"] = 11;
-    Open();
-    EXPECT_EQ(state.CityIndex, 0);
-    EXPECT_EQ(Find<QListWidget>("lst_Ville")->currentRow(), -1);
-}
-
-TEST_F(MainWindow, PickingASaturdayShowsOneMessageAndReturnsToToday) {
-    clock.today = QDate(2026, 12, 10); // a Thursday: tomorrow passes, Saturday is the next day
-    Open();
-    MonthCalendar* calendar = Calendar();
-    QWidget* grid = calendar->findChild<QWidget*>("qt_calendar_calendarview");
-    ASSERT_NE(grid, nullptr);
-    grid->setFocus();
-    // Two days on by keyboard: Friday 11, then Saturday 12.
-    for (int i = 0; i < 2; ++i)
-        QTest::keyClick(grid, Qt::Key_Right);
-    ASSERT_EQ(messages.shown.size(), 1);
-    EXPECT_TRUE(messages.shown[0].startsWith("Pas d'édition le samedi.")) << messages.shown[0].toStdString();
-    EXPECT_EQ(calendar->selectedDate(), clock.today);
-    EXPECT_EQ(state.DateRejected, 1);
-    EXPECT_EQ(state.DayText, "10");
-
-    // A day set by the program starts no check.
-    calendar->SetValue(QDate(2026, 12, 13));
-    EXPECT_EQ(messages.shown.size(), 1);
+// Start-up: a first run writes nothing; a stored city is selected and written back once, as is
+// the stored folder; an out-of-range city selects nothing. Every start picks "20 minutes" and
+// today, with no check and no message.
+TEST_F(MainWindow, StartUpAppliesTheStoredSettings) {
+    const struct {
+        int stored; // 0: nothing stored
+        QString name;
+        int row;
+        size_t writes;
+    } cases[] = {{0, "", -1, 0}, {8, "Rennes", 7, 2}, {11, "", -1, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        store.values.clear();
+        if (c.stored)
+            store.values = {{"Ville", c.stored}, {"Chemin", "/presse"}};
+        store.writes.clear();
+        Open();
+        EXPECT_EQ(state.CityName, c.name);
+        EXPECT_EQ(state.CityIndex, c.row + 1);
+        EXPECT_EQ(Find<QListWidget>("lst_Ville")->currentRow(), c.row);
+        EXPECT_EQ(Find<QLineEdit>("txt_ChemFich")->text(), c.stored ? "/presse" : "");
+        EXPECT_EQ(store.writes.size(), c.writes);
+        EXPECT_TRUE(Find<QRadioButton>("opt_20m")->isChecked());
+        EXPECT_EQ(state.MaxAgeDays, 7);
+        EXPECT_EQ(state.DayText + state.MonthText + state.YearText, "09122026");
+        EXPECT_TRUE(messages.shown.isEmpty());
+    }
 }
 
 TEST_F(MainWindow, PaperSwitchChangesTheLimitAtOnceWithoutACheck) {
@@ -201,30 +140,44 @@ TEST_F(MainWindow, PaperSwitchChangesTheLimitAtOnceWithoutACheck) {
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 
-TEST_F(MainWindow, AboutButtonHandsOverAndADownloadRunsThroughTheWindow) {
-    store.values["Ville"] = 7;
-    store.values["Chemin"] = "/presse";
-    Open();
-    QTest::mouseClick(Find<QPushButton>("cmd_DL"), Qt::LeftButton);
-    ASSERT_EQ(transfer.downloads.size(), 1);
-    EXPECT_EQ(transfer.downloads[0], "http://v.test/20261209_PAR.pdf /presse/20261209_20 minutes_Paris.pdf");
-    ASSERT_EQ(messages.shown.size(), 1);
-    EXPECT_TRUE(messages.shown[0].startsWith("Téléchargement de 20 minutes du "));
-
-    QTest::mouseClick(Find<QPushButton>("cmdAbout"), Qt::LeftButton);
-    EXPECT_EQ(aboutOpened, 1);
-    EXPECT_FALSE(window->isEnabled());
-    QTest::mouseClick(Find<QPushButton>("cmdAbout"), Qt::LeftButton); // ignored while disabled
-    EXPECT_EQ(aboutOpened, 1);
-}
-
-TEST_F(MainWindow, FolderButtonShowsAndStoresTheChosenFolder) {
+TEST_F(MainWindow, ChosenFolderIsStoredAndADownloadRunsThroughTheWindow) {
+    store.values = {{"Ville", 7}};
     Open();
     picker.answer = "/presse";
     QTest::mouseClick(Find<QPushButton>("cmd_Open"), Qt::LeftButton);
     EXPECT_EQ(Find<QLineEdit>("txt_ChemFich")->text(), "/presse");
-    EXPECT_EQ(state.SaveFolder, "/presse");
     EXPECT_EQ(store.values["Chemin"].toString(), "/presse");
+    QTest::mouseClick(Find<QPushButton>("cmd_DL"), Qt::LeftButton);
+    EXPECT_EQ(transfer.downloads, QStringList{"http://v.test/20261209_PAR.pdf /presse/20261209_20 minutes_Paris.pdf"});
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.shown[0].startsWith("Téléchargement de 20 minutes du "));
+}
+
+// The About button opens the real About window beside this one and disables this one, which
+// stays on screen; the About window's own tests cover each way of closing it.
+TEST_F(MainWindow, AboutButtonHandsOverUntilTheAboutWindowCloses) {
+    Open();
+    auto aboutWindows = [] {
+        QList<QWidget*> found;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->objectName() == "frmAbout" && top->isVisible())
+                found << top;
+        return found;
+    };
+    for (int opening = 0; opening < 2; ++opening) {
+        QTest::mouseClick(Find<QPushButton>("cmdAbout"), Qt::LeftButton);
+        QTest::mouseClick(Find<QPushButton>("cmdAbout"), Qt::LeftButton); // ignored while disabled
+        const QList<QWidget*> about = aboutWindows();
+        ASSERT_EQ(about.size(), 1);
+        EXPECT_EQ(about[0]->pos(), window->frameGeometry().topLeft() + QPoint(107, 33));
+        EXPECT_FALSE(window->isEnabled());
+        EXPECT_TRUE(window->isVisible());
+        QPointer<QWidget> closing(about[0]);
+        QTest::keyClick(about[0], Qt::Key_Escape);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(closing.isNull());
+        EXPECT_TRUE(window->isEnabled());
+    }
 }
 
 // Focus and selection are different things: the list's cursor lands on "Bordeaux" when the
@@ -248,8 +201,9 @@ TEST_F(MainWindow, OnlyASelectedEntryIsAChosenCity) {
     EXPECT_EQ(store.values["Ville"].toInt(), 9);
 }
 
-// Every day chosen by the user is checked, the one already selected included: on a Saturday
-// the calendar opens on today unchecked, and a click on today is refused.
+// Every day chosen by the user is checked, by mouse or keyboard, the one already selected
+// included: on a Saturday the calendar opens on today unchecked, and a click on today is refused.
+// A day set by the program starts no check.
 TEST_F(MainWindow, EveryDayTheUserChoosesIsChecked) {
     clock.today = QDate(2026, 12, 12); // a Saturday
     Open();
@@ -267,16 +221,24 @@ TEST_F(MainWindow, EveryDayTheUserChoosesIsChecked) {
         return QPoint();
     };
     struct Pick {
-        int day;
+        int day; // 0: the left arrow key, -1: the right one
         qsizetype messages;
         QString dayText;
     };
-    const Pick picks[] = {{12, 1, "12"}, {11, 1, "11"}, {11, 1, "11"}, {13, 2, "12"}, {30, 3, "12"}};
+    const Pick picks[] = {{12, 1, "12"}, {11, 1, "11"}, {11, 1, "11"}, {13, 2, "12"},
+                          {30, 3, "12"}, {0, 3, "11"},  {-1, 4, "12"}};
     for (const Pick& pick : picks) {
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellOf(pick.day));
-        EXPECT_EQ(messages.shown.size(), pick.messages) << pick.day;
-        EXPECT_EQ(state.DayText, pick.dayText) << pick.day;
+        SCOPED_TRACE(pick.day);
+        if (pick.day > 0)
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellOf(pick.day));
+        else
+            QTest::keyClick(grid, pick.day == 0 ? Qt::Key_Left : Qt::Key_Right);
+        EXPECT_EQ(messages.shown.size(), pick.messages);
+        EXPECT_EQ(state.DayText, pick.dayText);
     }
+    EXPECT_TRUE(messages.shown.back().startsWith("Pas d'édition le samedi.")) << messages.shown.back().toStdString();
     EXPECT_EQ(Calendar()->selectedDate(), clock.today);
     EXPECT_EQ(state.DateRejected, 1);
+    Calendar()->SetValue(QDate(2026, 12, 13));
+    EXPECT_EQ(messages.shown.size(), 4);
 }
