@@ -87,6 +87,7 @@ TEST_F(MainWindow, ControlsSitWhereTheyWereDesigned) {
     }
     EXPECT_EQ(window->size(), QSize(436, 198));
     EXPECT_EQ(window->windowTitle(), "Lectoria v1.1.8");
+    EXPECT_EQ(window->windowIcon().availableSizes().size(), 4); // the icon's images are linked in
     EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
     // Keyboard order from the city list on.
     QStringList order;
