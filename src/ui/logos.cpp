@@ -32,10 +32,18 @@ void DrawSegmentDigit(QPainter& p, QRectF box, int segments) {
             p.fillRect(bars[i], Qt::white);
 }
 
+// Each logo is drawn at the screen's pixel ratio, so that it stays sharp on high-dpi screens;
+// the painter works in the logo's own 30 x 30 or 50 x 15 units.
+QPixmap Canvas(int width, int height, qreal pixelRatio) {
+    QPixmap pixmap(QSize(width, height) * pixelRatio);
+    pixmap.setDevicePixelRatio(pixelRatio);
+    return pixmap;
+}
+
 } // namespace
 
-QPixmap DrawTwentyMinutesLogo() {
-    QPixmap pixmap(30, 30);
+QPixmap DrawTwentyMinutesLogo(qreal pixelRatio) {
+    QPixmap pixmap = Canvas(30, 30, pixelRatio);
     pixmap.fill(QColor(0, 84, 166));
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
@@ -50,8 +58,8 @@ QPixmap DrawTwentyMinutesLogo() {
     return pixmap;
 }
 
-QPixmap DrawMetroLogo() {
-    QPixmap pixmap(50, 15);
+QPixmap DrawMetroLogo(qreal pixelRatio) {
+    QPixmap pixmap = Canvas(50, 15, pixelRatio);
     pixmap.fill(QColor(0, 150, 64));
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);

@@ -6,8 +6,8 @@
 namespace lectoria {
 
 // Our own small drawings beside the two newspaper options, and the program's icon.
-QPixmap DrawTwentyMinutesLogo(); // 30 x 30: white segment digits "20" over "minutes", on blue
-QPixmap DrawMetroLogo();         // 50 x 15: white "metro" whose "o" is a globe, on green
-QIcon ApplicationIcon();         // resources/lectoria.svg rendered at 16, 32, 48 and 256 px
+QPixmap DrawTwentyMinutesLogo(qreal pixelRatio = 1); // 30 x 30: white segment digits "20" over "minutes", on blue
+QPixmap DrawMetroLogo(qreal pixelRatio = 1);         // 50 x 15: white "metro" whose "o" is a globe, on green
+QIcon ApplicationIcon();                             // resources/lectoria.svg rendered at 16, 32, 48 and 256 px
 
 } // namespace lectoria

@@ -1,6 +1,7 @@
 // The main window driven as a user drives it, offscreen, with the outside world replaced.
 #include "storage/storage_doubles.h"
 #include "support/qt_printers.h"
+#include "ui/logos.h"
 #include "ui/main_window.h"
 
 #include <gtest/gtest.h>
@@ -242,4 +243,19 @@ TEST_F(MainWindow, EveryDayTheUserChoosesIsChecked) {
     EXPECT_EQ(state.DateRejected, 1);
     Calendar()->SetValue(QDate(2026, 12, 13));
     EXPECT_EQ(messages.shown.size(), 4);
+}
+
+// The words of the logos stay inside them (a clipped "minutes" once reached both edges), and on
+// a high-dpi screen the logos are drawn sharp at their design size.
+TEST(Logos, TextStaysInsideAndHighDpiKeepsTheDesignSize) {
+    for (const QImage& logo : {DrawTwentyMinutesLogo().toImage(), DrawMetroLogo().toImage()}) {
+        const QColor ground = logo.pixelColor(0, 0);
+        for (int y = 0; y < logo.height(); ++y) {
+            EXPECT_EQ(logo.pixelColor(0, y), ground) << y;
+            EXPECT_EQ(logo.pixelColor(logo.width() - 1, y), ground) << y;
+        }
+    }
+    const QPixmap sharp = DrawMetroLogo(2);
+    EXPECT_EQ(sharp.size(), QSize(100, 30));
+    EXPECT_EQ(sharp.deviceIndependentSize(), QSizeF(50, 15));
 }
