@@ -5,6 +5,7 @@
 #include "storage/folder_choice.h"
 #include "storage/settings_store.h"
 #include "transfer/http_transfer_library.h"
+#include "ui/first_paint_marker.h"
 #include "ui/logos.h"
 #include "ui/main_window.h"
 
@@ -36,5 +37,8 @@ int main(int argc, char** argv) {
     frmLctr window(
         state, {*settings, clock, *picker, *drives, files, transfer, LoadArchiveSettingsFromEnvironment(), nullptr});
     window.show();
+    FirstPaintMarker startupMarker;
+    if (qEnvironmentVariableIsSet("LECTORIA_MESURE_DEMARRAGE"))
+        window.installEventFilter(&startupMarker);
     return app.exec();
 }

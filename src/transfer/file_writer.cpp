@@ -75,7 +75,7 @@ PartFileWriter::~PartFileWriter() {
 bool PartFileWriter::Open() {
     Discard();
     if (QFileInfo(target_).isDir())
-        return Fail(TransferResult::WriteError);
+        return Fail(TransferResult::TargetIsFolder);
     // A leftover of a stopped run is never continued: nothing tells how much of it is sound.
     // A symbolic link of that name goes too, so the new file is always a file of our own.
     const QFileInfo leftover(temporary_);
@@ -144,7 +144,9 @@ bool PartFileWriter::Fail(int failure) {
 int ClassifyOpenFailure(const QString& target) {
     const QFileInfo file(target);
     const QFileInfo folder(file.absolutePath());
-    if (!folder.isDir() || file.isDir())
+    if (file.isDir())
+        return TransferResult::TargetIsFolder;
+    if (!folder.isDir())
         return TransferResult::WriteError;
     return MayCreateIn(folder.absoluteFilePath()) ? TransferResult::WriteError : TransferResult::ReadOnlyFolder;
 }

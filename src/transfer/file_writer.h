@@ -18,7 +18,7 @@ public:
     virtual bool Restart() = 0; // empties it, for a transfer that starts over
     virtual bool Commit() = 0;  // flushes, then replaces the target
     virtual void Discard() = 0;
-    // After a false answer: TransferResult::DiskFull, ReadOnlyFolder or WriteError.
+    // After a false answer: TransferResult::DiskFull, ReadOnlyFolder, TargetIsFolder or WriteError.
     virtual int Failure() const = 0;
 };
 
@@ -62,8 +62,8 @@ private:
 
 std::unique_ptr<FileWriter> MakePartFileWriter(const QString& target);
 
-// Why a file cannot be created in the folder of `target`: ReadOnlyFolder when the folder exists
-// but refuses new files, WriteError otherwise (missing folder, target taken by a folder, ...).
+// Why a file cannot be created in the folder of `target`: TargetIsFolder, ReadOnlyFolder when
+// the folder exists but refuses new files, WriteError otherwise (a missing folder, ...).
 int ClassifyOpenFailure(const QString& target);
 
 } // namespace lectoria

@@ -335,8 +335,9 @@ void HttpTransferLibrary::ClearFiles() {
     lastError_.clear();
 }
 
-QString HttpTransferLibrary::DescribeFailure(int result, int httpStatus, const QString& folder) {
-    const QString where = QDir::toNativeSeparators(folder);
+QString HttpTransferLibrary::DescribeFailure(int result, int httpStatus, const QString& target) {
+    const QFileInfo file(target);
+    const QString where = QDir::toNativeSeparators(file.absolutePath());
     switch (result) {
     case TransferResult::NotFound:
         return QStringLiteral("Édition introuvable sur le serveur (erreur %1).").arg(httpStatus);
@@ -362,6 +363,8 @@ QString HttpTransferLibrary::DescribeFailure(int result, int httpStatus, const Q
         return QStringLiteral("Le dossier %1 est en lecture seule.").arg(where);
     case TransferResult::WriteError:
         return QStringLiteral("Impossible d'écrire le fichier dans le dossier %1.").arg(where);
+    case TransferResult::TargetIsFolder:
+        return QStringLiteral("Le nom %1 est déjà pris par un dossier dans %2.").arg(file.fileName(), where);
     case TransferResult::BadAddress:
         return QStringLiteral("Adresse refusée : seules les adresses http:// et https:// sont suivies.");
     default:
@@ -380,7 +383,7 @@ int HttpTransferLibrary::Download(QWidget* owner, const QString& url, const QStr
     else
         outcome = Session(tuning_, *view).Run(address, file);
     if (outcome.result != TransferResult::Downloaded) {
-        lastError_ = DescribeFailure(outcome.result, outcome.httpStatus, QFileInfo(file).absolutePath());
+        lastError_ = DescribeFailure(outcome.result, outcome.httpStatus, file);
         view->ShowFailure(lastError_, tuning_.waitForCloseOnFailure);
     }
     view->Finish();

@@ -41,8 +41,8 @@ public:
     int Download(QWidget* owner, const QString& url, const QString& file) override;
     QString LastError() const override { return lastError_; }
 
-    // The French sentence for a result, naming the HTTP status or the target's folder.
-    static QString DescribeFailure(int result, int httpStatus, const QString& folder);
+    // The French sentence for a result, naming the HTTP status, the target or its folder.
+    static QString DescribeFailure(int result, int httpStatus, const QString& target);
 
 private:
     TransferTuning tuning_;

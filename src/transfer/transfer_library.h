@@ -21,6 +21,7 @@ inline constexpr int DiskFull = 9;
 inline constexpr int ReadOnlyFolder = 10; // cannot create a file in the target's folder
 inline constexpr int WriteError = 11;     // any other local file failure
 inline constexpr int BadAddress = 12;     // not an http(s) address, or a refused redirect
+inline constexpr int TargetIsFolder = 13; // a folder already has the target's name
 } // namespace TransferResult
 
 // The download library the Download action calls: test the connection, set the texts of the

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
-
 using namespace lectoria::cli;
 
 namespace {
@@ -54,14 +52,4 @@ TEST(DailyRun, ArgumentsSurviveSystemdAndCron) {
         EXPECT_EQ(SystemdQuoted(c.argument), c.systemd) << c.argument;
         EXPECT_EQ(CrontabQuoted(c.argument), c.cron) << c.argument;
     }
-}
-
-TEST(DailyRun, UnitsThatCannotBeEnabledAreReported) {
-    QTemporaryDir units;
-    RecordingRunner runner;
-    runner.answer = {true, 1, "running\n"}; // reachable, but every command fails
-    const ScheduleSetup setup{Scheduler::SystemdUser, units.path(), "/usr/bin/lectoria-cli", {"--manquantes"}};
-    const ScheduleOutcome outcome = ScheduleDailyRun(setup, QTime(7, 0), runner);
-    EXPECT_EQ(outcome.status, ExitStatus::ScheduleFailed);
-    EXPECT_TRUE(outcome.err.value(0).contains("a échoué")) << outcome.err.value(0).toStdString();
 }

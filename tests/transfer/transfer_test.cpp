@@ -257,7 +257,8 @@ TEST(Transfer, LocalFailuresKeepTheFolderClean) {
 
     // The target name is taken by a folder: refused, the folder stays.
     ASSERT_TRUE(QDir().mkpath(folder.filePath("pris.pdf")));
-    EXPECT_EQ(library.Download(nullptr, url, folder.filePath("pris.pdf")), TransferResult::WriteError);
+    EXPECT_EQ(library.Download(nullptr, url, folder.filePath("pris.pdf")), TransferResult::TargetIsFolder);
+    EXPECT_TRUE(library.LastError().startsWith("Le nom pris.pdf est déjà pris par un dossier dans "));
     EXPECT_TRUE(QFileInfo(folder.filePath("pris.pdf")).isDir());
 
     EXPECT_EQ(library.Download(nullptr, url, folder.filePath("absent/e.pdf")), TransferResult::WriteError);

@@ -159,17 +159,13 @@ TEST_F(MainWindow, ChosenFolderIsStoredAndADownloadRunsThroughTheWindow) {
 // stays on screen; the About window's own tests cover each way of closing it.
 TEST_F(MainWindow, AboutButtonHandsOverUntilTheAboutWindowCloses) {
     Open();
-    auto aboutWindows = [] {
-        QList<QWidget*> found;
-        for (QWidget* top : QApplication::topLevelWidgets())
-            if (top->objectName() == "frmAbout" && top->isVisible())
-                found << top;
-        return found;
-    };
     for (int opening = 0; opening < 2; ++opening) {
         QTest::mouseClick(Find<QPushButton>("cmdAbout"), Qt::LeftButton);
         QTest::mouseClick(Find<QPushButton>("cmdAbout"), Qt::LeftButton); // ignored while disabled
-        const QList<QWidget*> about = aboutWindows();
+        QWidgetList about;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->objectName() == "frmAbout" && top->isVisible())
+                about << top;
         ASSERT_EQ(about.size(), 1);
         EXPECT_EQ(about[0]->pos(), window->frameGeometry().topLeft() + QPoint(107, 33));
         EXPECT_FALSE(window->isEnabled());

@@ -1,0 +1,113 @@
+// lectoria-bench-startup: time from the start of a process to its window's first paint, for
+// lectoria and for a bare Qt Widgets program of one empty window, in turns, several times.
+//
+// Both programs print the monotonic clock when their window has painted (lectoria does it
+// when LECTORIA_MESURE_DEMARRAGE is set); that clock is the same for every process, so the
+// figure is the marker minus the moment just before the process was started. Run it under a
+// display (xvfb-run) or with QT_QPA_PLATFORM=offscreen.
+#include <QCoreApplication>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <chrono>
+#include <clocale>
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+namespace {
+
+#ifndef LECTORIA_APP_PATH
+#define LECTORIA_APP_PATH ""
+#define LECTORIA_BARE_WINDOW_PATH ""
+#endif
+
+// Milliseconds from just before the start to the first paint, or nothing on a failure.
+std::optional<double> TimeToFirstPaint(const QString& program, const QProcessEnvironment& environment) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    const auto started = std::chrono::steady_clock::now().time_since_epoch();
+    process.start(program, {});
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        process.kill();
+        process.waitForFinished();
+        std::fprintf(stderr, "%s ne s'est pas terminé normalement.\n", qPrintable(program));
+        return std::nullopt;
+    }
+    bool ok = false;
+    const qint64 paintedAt = process.readAllStandardOutput().trimmed().toLongLong(&ok);
+    if (!ok) {
+        std::fprintf(stderr, "%s n'a pas signalé son premier affichage.\n", qPrintable(program));
+        return std::nullopt;
+    }
+    return (paintedAt - std::chrono::nanoseconds(started).count()) / 1e6;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    QString lectoria = QStringLiteral(LECTORIA_APP_PATH);
+    QString bare = QStringLiteral(LECTORIA_BARE_WINDOW_PATH);
+    int repetitions = 15;
+    const QStringList arguments = QCoreApplication::arguments();
+    for (int i = 1; i + 1 < arguments.size(); i += 2) {
+        if (arguments[i] == QLatin1String("--lectoria"))
+            lectoria = arguments[i + 1];
+        else if (arguments[i] == QLatin1String("--fenetre-nue"))
+            bare = arguments[i + 1];
+        else if (arguments[i] == QLatin1String("--repetitions"))
+            repetitions = arguments[i + 1].toInt();
+    }
+    if (lectoria.isEmpty() || bare.isEmpty() || repetitions < 1 || arguments.size() % 2 == 0) {
+        std::fprintf(stderr, "Usage : lectoria-bench-startup [--lectoria PROG] [--fenetre-nue PROG] "
+                             "[--repetitions 15]\n");
+        return 2;
+    }
+
+    // A fresh settings folder: a first run, the same at every repetition.
+    QTemporaryDir settings;
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), settings.path());
+    environment.insert(QStringLiteral("LECTORIA_MESURE_DEMARRAGE"), QStringLiteral("1"));
+
+    // One start of each first, unmeasured: it fills the system's caches (libraries, fonts).
+    if (!TimeToFirstPaint(lectoria, environment) || !TimeToFirstPaint(bare, environment))
+        return 1;
+    std::vector<double> ours, reference;
+    for (int rep = 0; rep < repetitions; ++rep) {
+        const auto a = TimeToFirstPaint(lectoria, environment);
+        const auto b = TimeToFirstPaint(bare, environment);
+        if (!a || !b)
+            return 1;
+        ours.push_back(*a);
+        reference.push_back(*b);
+    }
+    const double oursMedian = Median(ours), bareMedian = Median(reference);
+    const QString platform =
+        environment.value(QStringLiteral("QT_QPA_PLATFORM"),
+                          environment.contains(QStringLiteral("DISPLAY"))
+                              ? QStringLiteral("xcb (DISPLAY=%1)").arg(environment.value(QStringLiteral("DISPLAY")))
+                              : QStringLiteral("par défaut"));
+    std::printf("Démarrage jusqu'au premier affichage de la fenêtre, médiane de %d lancements (plateforme %s)\n",
+                repetitions, qPrintable(platform));
+    std::printf("%-22s %8.1f ms (min %.1f, max %.1f)\n", "lectoria", oursMedian,
+                *std::min_element(ours.begin(), ours.end()), *std::max_element(ours.begin(), ours.end()));
+    std::printf("%-22s %8.1f ms (min %.1f, max %.1f)\n", "fenêtre Qt nue", bareMedian,
+                *std::min_element(reference.begin(), reference.end()),
+                *std::max_element(reference.begin(), reference.end()));
+    std::printf("rapport : %.2f\n\n", oursMedian / bareMedian);
+    std::printf("demarrage_lectoria_ms=%.1f\ndemarrage_nue_ms=%.1f\nrapport_demarrage=%.2f\n", oursMedian, bareMedian,
+                oursMedian / bareMedian);
+    return 0;
+}
