@@ -1,6 +1,8 @@
 #include "ui/logos.h"
 
+#include <QFile>
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPainter>
 
 // The icon's images are compiled into this static library; nothing else refers to them, so
@@ -84,9 +86,15 @@ QPixmap DrawMetroLogo(qreal pixelRatio) {
 
 QIcon ApplicationIcon() {
     LoadIconResources();
+    // Decoded as PNG by name: QIcon::addFile would make Qt scan and load every image-format
+    // plugin (SVG, JPEG, ...) to find a reader, which took a third of the start-up.
     QIcon icon;
-    for (int size : {16, 32, 48, 256})
-        icon.addFile(QStringLiteral(":/lectoria/lectoria-%1.png").arg(size), QSize(size, size));
+    for (int size : {16, 32, 48, 256}) {
+        QFile file(QStringLiteral(":/lectoria/lectoria-%1.png").arg(size));
+        QImage image;
+        if (file.open(QIODevice::ReadOnly) && image.loadFromData(file.readAll(), "PNG"))
+            icon.addPixmap(QPixmap::fromImage(image));
+    }
     return icon;
 }
 
