@@ -4,7 +4,8 @@
 //
 // Each of our downloads runs in a child process (this program again, with --telecharger), so its
 // peak memory (VmHWM) belongs to that one transfer. Times are those of the transfer alone: our
-// Download() call, which includes the flush to disk before the rename, and curl's time_total.
+// Download() call, which includes the flush to disk before the rename, and curl's time_total
+// (alone, then followed by an fsync of its file for a like-for-like figure).
 #include "common/process_figures.h"
 #include "transfer/http_transfer_library.h"
 #include "transfer/large_pdf.h"
@@ -22,10 +23,12 @@
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace lectoria;
@@ -66,8 +69,9 @@ std::map<QString, QString> Fields(const QByteArray& output) {
 }
 
 // Runs a program to its end; its output when it succeeded and left a file of the right size.
+// `beforeRemoval` runs on the file before it is removed.
 std::optional<QByteArray> RunToEnd(const QString& program, const QStringList& arguments, const QString& file,
-                                   size_t expectedSize) {
+                                   size_t expectedSize, const std::function<void()>& beforeRemoval = {}) {
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     auto environment = QProcessEnvironment::systemEnvironment();
@@ -77,6 +81,8 @@ std::optional<QByteArray> RunToEnd(const QString& program, const QStringList& ar
     const bool ended = process.waitForFinished(-1);
     const QByteArray output = process.readAllStandardOutput();
     const qint64 size = QFileInfo(file).size();
+    if (beforeRemoval)
+        beforeRemoval();
     QFile::remove(file);
     if (!ended || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0 ||
         size != static_cast<qint64>(expectedSize)) {
@@ -96,14 +102,25 @@ std::optional<Run> RunOurs(const QString& url, const QString& file, size_t size)
     return Run{fields.at(QStringLiteral("ns")).toDouble() / 1e9, fields.at(QStringLiteral("hwm_kio")).toLong()};
 }
 
-std::optional<Run> RunCurl(const QString& url, const QString& file, size_t size) {
+// curl alone, or curl then an fsync of its file: our library syncs the file before it replaces
+// the target, so the second is the like-for-like figure.
+std::optional<Run> RunCurl(const QString& url, const QString& file, size_t size, bool thenSync) {
+    double syncSeconds = 0;
+    const auto sync = [&] {
+        QElapsedTimer clock;
+        clock.start();
+        QFile written(file);
+        if (written.open(QIODevice::ReadWrite))
+            ::fsync(written.handle());
+        syncSeconds = clock.nsecsElapsed() / 1e9;
+    };
     const auto output = RunToEnd(
         QStringLiteral("curl"),
         {QStringLiteral("-sS"), QStringLiteral("-o"), file, QStringLiteral("-w"), QStringLiteral("%{time_total}"), url},
-        file, size);
+        file, size, thenSync ? std::function<void()>(sync) : std::function<void()>());
     if (!output)
         return std::nullopt;
-    return Run{output->trimmed().toDouble(), -1};
+    return Run{output->trimmed().toDouble() + syncSeconds, -1};
 }
 
 double Median(std::vector<double> values) {
@@ -183,36 +200,41 @@ int Measure(const Options& options) {
     QTemporaryDir temporary;
     const QDir folder(options.folder.isEmpty() ? temporary.path() : options.folder);
     EditionServer server(options.sizesMiB);
-    std::printf("Débit sur 127.0.0.1, médiane de %d essais par taille (Lectoria et curl en alternance)\n",
+    std::printf("Débit sur 127.0.0.1, médiane de %d essais par taille (Lectoria et curl en alternance) ;\n"
+                "Lectoria écrit son fichier sur le disque (fsync) avant de le mettre en place, d'où la\n"
+                "colonne « curl + fsync » : curl suivi de la même écriture sur le disque.\n",
                 options.repetitions);
-    std::printf("%-8s %18s %14s %8s %22s\n", "taille", "Lectoria (Mio/s)", "curl (Mio/s)", "rapport",
-                "mémoire max (Mio)");
+    std::printf("%-8s %18s %14s %8s %20s %8s %20s\n", "taille", "Lectoria (Mio/s)", "curl (Mio/s)", "rapport",
+                "curl + fsync (Mio/s)", "rapport", "mémoire max (Mio)");
     std::vector<std::pair<size_t, double>> peaks;
     std::vector<QString> keys;
     for (size_t mib : options.sizesMiB) {
         const QString url = server.Url(mib);
         const QString file = folder.filePath(QStringLiteral("edition-%1.pdf").arg(mib));
-        std::vector<double> ours, curl;
+        std::vector<double> ours, curl, curlSynced;
         long peakKib = 0;
         for (int rep = 0; rep < options.repetitions; ++rep) {
-            // Alternate which one goes first, so neither always meets a colder or warmer machine.
-            for (int turn = 0; turn < 2; ++turn) {
-                const bool oursNow = (turn == 0) == (rep % 2 == 1);
-                const auto run = oursNow ? RunOurs(url, file, mib * kMiB) : RunCurl(url, file, mib * kMiB);
+            // Rotate which one goes first, so none always meets a colder or warmer machine.
+            for (int turn = 0; turn < 3; ++turn) {
+                const int which = (turn + rep) % 3;
+                const auto run =
+                    which == 0 ? RunOurs(url, file, mib * kMiB) : RunCurl(url, file, mib * kMiB, which == 2);
                 if (!run)
                     return 1;
-                (oursNow ? ours : curl).push_back(static_cast<double>(mib) / run->seconds);
-                if (oursNow)
+                (which == 0 ? ours : which == 1 ? curl : curlSynced).push_back(static_cast<double>(mib) / run->seconds);
+                if (which == 0)
                     peakKib = std::max(peakKib, run->peakKib);
             }
         }
-        const double oursMedian = Median(ours), curlMedian = Median(curl);
-        std::printf("%-8s %18.0f %14.0f %8.2f %22.1f\n", qPrintable(QStringLiteral("%1 Mio").arg(mib)), oursMedian,
-                    curlMedian, oursMedian / curlMedian, peakKib / 1024.0);
+        const double oursMedian = Median(ours), curlMedian = Median(curl), syncedMedian = Median(curlSynced);
+        std::printf("%-8s %18.0f %14.0f %8.2f %20.0f %8.2f %20.1f\n", qPrintable(QStringLiteral("%1 Mio").arg(mib)),
+                    oursMedian, curlMedian, oursMedian / curlMedian, syncedMedian, oursMedian / syncedMedian,
+                    peakKib / 1024.0);
         peaks.emplace_back(mib, peakKib / 1024.0);
         keys.push_back(QStringLiteral("debit_lectoria_%1=%2").arg(mib).arg(oursMedian, 0, 'f', 0));
         keys.push_back(QStringLiteral("debit_curl_%1=%2").arg(mib).arg(curlMedian, 0, 'f', 0));
         keys.push_back(QStringLiteral("rapport_%1=%2").arg(mib).arg(oursMedian / curlMedian, 0, 'f', 2));
+        keys.push_back(QStringLiteral("rapport_fsync_%1=%2").arg(mib).arg(oursMedian / syncedMedian, 0, 'f', 2));
         keys.push_back(QStringLiteral("memoire_max_%1=%2").arg(mib).arg(peakKib / 1024.0, 0, 'f', 1));
     }
     if (peaks.size() >= 2) {

@@ -21,7 +21,7 @@ namespace lectoria {
 namespace {
 
 // What Qt may hold for us between two reads; the socket waits beyond that, so memory stays flat.
-constexpr qint64 kReadBufferSize = 4 * 1024 * 1024;
+constexpr qint64 kReadBufferSize = 1024 * 1024;
 constexpr qint64 kLongestRetryAfter = 60;
 
 struct Outcome {
