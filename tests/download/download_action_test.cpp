@@ -1,13 +1,15 @@
 #include "download/download_action.h"
 #include "rules/editions.h"
+#include "storage/storage_doubles.h"
 #include "support/qt_printers.h"
 
 #include <gtest/gtest.h>
 
 #include <QSet>
-#include <vector>
 
 using namespace lectoria;
+using lectoria::testing::FakeDrives;
+using lectoria::testing::FakeMessages;
 
 namespace {
 const QDate kThursday(2007, 5, 3);
@@ -16,36 +18,13 @@ struct FixedClock final : Clock {
     QDate Today() const override { return kThursday; }
 };
 
-struct Message {
-    QString text;
-    int style;
-    QString title;
-};
-
-struct Sink final : MessageSink {
-    std::vector<Message> shown;
-    int Show(const QString& text, int style, const QString& title) override {
-        shown.push_back({text, style, title});
-        return kAnswerOk;
-    }
-};
-
-struct Drives final : DriveQuery {
-    int type = DriveType::Fixed;
-    QStringList asked;
-    int TypeOf(const QString& root) override {
-        asked << root;
-        return type;
-    }
-};
-
 struct Files final : FileLookup {
-    QSet<QString> existing;
+    QSet<QString> existing{"/presse", "/presse/un-fichier"};
     bool Exists(const QString& path) override { return existing.contains(path); }
 };
 
 struct Box final : FolderBoxPort {
-    QString text;
+    QString text = "/boite";
     QString Text() const override { return text; }
     void SetText(const QString& t) override { text = t; }
 };
@@ -68,115 +47,106 @@ struct Transfer final : TransferLibrary {
     QString LastError() const override { return {}; }
 };
 
-class DownloadAction : public testing::Test {
-protected:
+struct DownloadAction : ::testing::Test {
     FixedClock clock;
     PlainCalendar calendar{kThursday};
-    Sink sink;
-    Drives drives;
+    FakeMessages messages; // "text|style|title"
+    FakeDrives drives;
     Files files;
     Box box;
     Transfer transfer;
     ArchiveSettings archives{"http://m.test/fr/divers/pdf/", "http://v.test/"};
-    DownloadContext context{nullptr, calendar, clock, sink, drives, files, box, transfer, archives};
+    DownloadContext context{nullptr, calendar, clock, messages, drives, files, box, transfer, archives};
     SelectionState state;
 
     void SetUp() override {
         SelectPaper(state, kMetro);
         Choose("Paris");
         RefreshDateParts(state, 3, 5, 2007);
-        state.SaveFolder = box.text = "/presse";
-        files.existing << "/presse";
+        state.SaveFolder = "/presse";
     }
     void Choose(const QString& city) { SelectCity(state, city, static_cast<int>(CityNames().indexOf(city))); }
-    void Run() { DownloadSelectedEdition(state, context); }
-    QString OnlyMessage() const {
-        return sink.shown.size() == 1 ? sink.shown[0].text : QString("<%1 messages>").arg(sink.shown.size());
+    QStringList Run() {
+        messages.shown.clear();
+        DownloadSelectedEdition(state, context);
+        return messages.shown;
     }
 };
 } // namespace
 
 TEST_F(DownloadAction, SuccessCallsTheLibraryInOrderThenConfirms) {
-    Run();
-    const QString sep = PathSeparator();
+    EXPECT_EQ(Run(), QStringList{"Téléchargement de Metro du 03/05/2007 réussi.|0|"});
     EXPECT_EQ(transfer.calls, QStringList({"IsConnected", "SetOption label=Téléchargement en cours",
                                            "SetOption description=Metro édition Paris du 03/05/2007", "ClearFiles",
                                            "Download http://m.test/fr/divers/pdf/2007/05/03/FRPAR_2007_05_03.pdf -> "
                                            "/presse" +
-                                               sep + "20070503_Metro_Paris.pdf"}));
-    ASSERT_EQ(sink.shown.size(), 1u);
-    EXPECT_EQ(sink.shown[0].text, "Téléchargement de Metro du 03/05/2007 réussi.");
-    EXPECT_EQ(sink.shown[0].style, 0);
-    EXPECT_EQ(sink.shown[0].title, "");
+                                               QString(PathSeparator()) + "20070503_Metro_Paris.pdf"}));
+    EXPECT_EQ(state.DownloadResult, 1);
+
+    state.SaveFolder = "/presse/un-fichier"; // an existing ordinary file passes the folder step
+    Run();
     EXPECT_EQ(state.DownloadResult, 1);
 }
 
-TEST_F(DownloadAction, ChecksStopAtTheFirstFailureWithOneMessage) {
-    // A Saturday with no city: only the date message.
-    calendar.SetValue(QDate(2007, 5, 5));
-    Choose("");
-    state.SaveFolder.clear();
-    Run();
-    EXPECT_TRUE(OnlyMessage().startsWith("Pas d'édition le samedi."));
-    EXPECT_EQ(calendar.Value(), kThursday);
-    EXPECT_TRUE(transfer.calls.isEmpty());
-
-    // No city: M1, whatever the folder.
-    sink.shown.clear();
-    Run();
-    EXPECT_EQ(OnlyMessage(), "Veuillez sélectionner une ville.");
-    EXPECT_EQ(sink.shown[0].style, 48);
-    EXPECT_EQ(sink.shown[0].title, "Erreur");
-
-    // Not distributed: M2, even with an invalid folder.
-    for (const auto& [paper, city] :
-         {std::pair{kMetro, "Nantes"}, {kTwentyMinutes, "Rennes"}, {kTwentyMinutes, "Nice"}}) {
-        sink.shown.clear();
-        SelectPaper(state, paper);
-        Choose(city);
-        Run();
-        EXPECT_EQ(OnlyMessage(), "Journal non distribué dans la ville sélectionnée") << city;
-        EXPECT_EQ(sink.shown[0].style, 64);
-        EXPECT_EQ(sink.shown[0].title, "Info");
-    }
-    EXPECT_TRUE(drives.asked.isEmpty());
-    EXPECT_TRUE(transfer.calls.isEmpty());
+// Each check refuses with its one message and stops there: no later check runs, nothing is transferred.
+struct Refusal {
+    const char* name;
+    int day; // of May 2007
+    const char* paper;
+    const char* city;
+    const char* folder;
+    int drive;
+    const char* message;
+};
+void PrintTo(const Refusal& c, std::ostream* os) {
+    *os << c.name;
 }
 
-TEST_F(DownloadAction, DriveRefusalTakesTheFolderBackFromTheBox) {
-    state.SaveFolder = "E:/cdrom";
-    drives.type = DriveType::CdRom;
-    Run();
-    EXPECT_EQ(OnlyMessage(), "Le type de lecteur spécifié est incorrect.\r\nVeuillez sélectionner un autre chemin.");
-    EXPECT_EQ(sink.shown[0].style, 16);
-    EXPECT_EQ(drives.asked, QStringList{"E:/"});
-    EXPECT_EQ(state.SaveFolder, "/presse");
+class DownloadRefusal : public DownloadAction, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(DownloadRefusal, ShowsOneMessageAndTransfersNothing) {
+    const Refusal& c = GetParam();
+    calendar.SetValue(QDate(2007, 5, c.day));
+    SelectPaper(state, c.paper);
+    Choose(c.city);
+    state.SaveFolder = c.folder;
+    drives.type = c.drive;
+    EXPECT_EQ(Run(), QStringList{QString::fromUtf8(c.message)});
     EXPECT_TRUE(transfer.calls.isEmpty());
+    EXPECT_EQ(calendar.Value(), kThursday); // a refused day is replaced by today
+    // Only a refused drive was queried, and it takes the folder back from the box.
+    const bool refusedDrive = c.drive != DriveType::Fixed;
+    EXPECT_EQ(drives.queried, refusedDrive ? QStringList{"E:/"} : QStringList{});
+    EXPECT_EQ(state.SaveFolder, refusedDrive ? box.text : c.folder);
 }
 
-TEST_F(DownloadAction, MissingOrEmptyFolderIsRefused) {
-    for (const QString folder : {"", "/absent", "e:/not-queried", "\\\\serveur\\partage"}) {
-        sink.shown.clear();
-        state.SaveFolder = folder;
-        Run();
-        EXPECT_EQ(OnlyMessage(), "Veuillez indiquer un dossier d'enregistrement valide") << folder.toStdString();
-        EXPECT_EQ(sink.shown[0].style, 48);
-    }
-    EXPECT_TRUE(drives.asked.isEmpty()); // none of them starts with a capital letter
-    // An existing ordinary file passes the folder step.
-    files.existing << "/presse/un-fichier";
-    state.SaveFolder = "/presse/un-fichier";
-    sink.shown.clear();
-    Run();
-    EXPECT_EQ(state.DownloadResult, 1);
-}
+const char kNotDistributed[] = "Journal non distribué dans la ville sélectionnée|64|Info";
+const char kBadFolder[] = "Veuillez indiquer un dossier d'enregistrement valide|48|Erreur";
+const int kFixed = DriveType::Fixed;
+
+INSTANTIATE_TEST_SUITE_P(
+    Checks, DownloadRefusal,
+    ::testing::Values(
+        Refusal{"SaturdayBeforeTheCity", 5, "Metro", "", "", kFixed,
+                "Pas d'édition le samedi.\r\nVeuillez sélectionner une autre date.|16|Erreur"},
+        Refusal{"NoCityBeforeTheFolder", 3, "Metro", "", "", kFixed, "Veuillez sélectionner une ville.|48|Erreur"},
+        // The distribution is checked before the folder.
+        Refusal{"MetroNantes", 3, "Metro", "Nantes", "/absent", kFixed, kNotDistributed},
+        Refusal{"TwentyRennes", 3, "20 minutes", "Rennes", "/absent", kFixed, kNotDistributed},
+        Refusal{"TwentyNice", 3, "20 minutes", "Nice", "/absent", kFixed, kNotDistributed},
+        Refusal{"CdRomDrive", 3, "Metro", "Paris", "E:/cdrom", DriveType::CdRom,
+                "Le type de lecteur spécifié est incorrect.\r\nVeuillez sélectionner un autre chemin.|16|Erreur"},
+        // None of these starts with a capital letter, so no drive is queried.
+        Refusal{"EmptyFolder", 3, "Metro", "Paris", "", kFixed, kBadFolder},
+        Refusal{"MissingFolder", 3, "Metro", "Paris", "/absent", kFixed, kBadFolder},
+        Refusal{"LowerCaseDrive", 3, "Metro", "Paris", "e:/not-queried", kFixed, kBadFolder},
+        Refusal{"NetworkShare", 3, "Metro", "Paris", "\\\\serveur\\partage", kFixed, kBadFolder}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DownloadAction, NoConnectionStillRebuildsTheAddresses) {
     transfer.connected = 0;
     state.SourceUrl = state.TargetFile = "stale";
-    Run();
-    EXPECT_EQ(OnlyMessage(), "Pas de connexion internet disponible");
-    EXPECT_EQ(sink.shown[0].style, 48);
+    EXPECT_EQ(Run(), QStringList{"Pas de connexion internet disponible|48|Erreur"});
     EXPECT_TRUE(state.SourceUrl.endsWith("FRPAR_2007_05_03.pdf"));
     EXPECT_TRUE(state.TargetFile.endsWith("20070503_Metro_Paris.pdf"));
     EXPECT_EQ(transfer.calls, QStringList{"IsConnected"});
@@ -185,20 +155,17 @@ TEST_F(DownloadAction, NoConnectionStillRebuildsTheAddresses) {
 TEST_F(DownloadAction, AFailedTransferShowsNothing) {
     for (int result : {TransferResult::NotConnected, TransferResult::NotFound, TransferResult::Cancelled, -1}) {
         transfer.result = result;
-        sink.shown.clear();
-        Run();
-        EXPECT_TRUE(sink.shown.empty()) << result;
+        EXPECT_TRUE(Run().isEmpty()) << result;
         EXPECT_EQ(state.DownloadResult, result);
     }
 }
 
+// The calendar moved to 30 April by the user: the description and the message read the calendar,
+// the file name reads the date parts the window refreshed.
 TEST_F(DownloadAction, DescriptionAndMessageUseTheCalendarDateButFileUsesTheParts) {
-    // The calendar moved to 30 April (Monday) by the user; the date parts follow only when the
-    // window refreshes them, and the action takes each from where it belongs.
     calendar.SetValue(QDate(2007, 4, 30));
-    RefreshDateParts(state, 30, 4, 2007);
-    Run();
+    RefreshDateParts(state, 30, 4, 2008);
+    EXPECT_EQ(Run(), QStringList{"Téléchargement de Metro du 30/04/2007 réussi.|0|"});
     EXPECT_TRUE(transfer.calls.contains("SetOption description=Metro édition Paris du 30/04/2007"));
-    EXPECT_TRUE(state.TargetFile.endsWith("20070430_Metro_Paris.pdf"));
-    EXPECT_EQ(OnlyMessage(), "Téléchargement de Metro du 30/04/2007 réussi.");
+    EXPECT_TRUE(state.TargetFile.endsWith("20080430_Metro_Paris.pdf"));
 }
