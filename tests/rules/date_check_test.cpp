@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <vector>
-
 using namespace lectoria;
 
 namespace {
@@ -16,14 +14,9 @@ struct FixedClock final : Clock {
 };
 
 struct RecordingSink final : MessageSink {
-    struct Shown {
-        QString text;
-        int style;
-        QString title;
-    };
-    std::vector<Shown> shown;
+    QStringList shown; // "text|style|title"
     int Show(const QString& text, int style, const QString& title) override {
-        shown.push_back({text, style, title});
+        shown << QStringLiteral("%1|%2|%3").arg(text).arg(style).arg(title);
         return kAnswerOk;
     }
 };
@@ -45,6 +38,7 @@ TEST_P(AcceptanceTable, WindowRunsFromTheLimitUpToTomorrow) {
     const QDate today = GetParam();
     for (const QString& paper : PaperNames()) {
         const qint16 limit = MaxAgeDaysOf(paper);
+        QList<QDate> accepted;
         for (int offset = -20; offset <= 5; ++offset) {
             const QDate day = today.addDays(offset);
             const DateRule got = JudgeSelectedDay(day, today, paper, limit).rule;
@@ -55,7 +49,10 @@ TEST_P(AcceptanceTable, WindowRunsFromTheLimitUpToTomorrow) {
                 expected = DateRule::Sunday;
             EXPECT_EQ(got, expected) << paper.toStdString() << " today " << today.toString(Qt::ISODate).toStdString()
                                      << " offset " << offset;
+            if (expected == DateRule::Accepted)
+                accepted << day;
         }
+        EXPECT_EQ(AcceptedDays(paper, limit, today), accepted) << paper.toStdString();
     }
 }
 
@@ -72,68 +69,44 @@ INSTANTIATE_TEST_SUITE_P(Todays, AcceptanceTable,
                              return info.param.toString("yyyyMMdd").toStdString();
                          });
 
-TEST(DateMessages, EveryRuleHasItsExactText) {
-    const QDate thursday(2007, 5, 3);
-    EXPECT_EQ(JudgeSelectedDay(QDate(2007, 5, 5), thursday, kMetro, 14).message,
-              QString::fromUtf8("Pas d'édition le samedi.\r\nVeuillez sélectionner une autre date."));
-    EXPECT_EQ(JudgeSelectedDay(QDate(2007, 5, 6), thursday, kMetro, 14).message,
-              QString::fromUtf8("Pas d'édition le dimanche.\r\nVeuillez sélectionner une autre date."));
-    EXPECT_EQ(
-        JudgeSelectedDay(QDate(2007, 5, 7), thursday, kMetro, 14).message,
-        QString::fromUtf8("Impossible de télécharger un journal futur.\r\nVeuillez sélectionner une autre date."));
-    EXPECT_EQ(JudgeSelectedDay(QDate(2007, 4, 25), thursday, kTwentyMinutes, 7).message,
-              QString::fromUtf8("Impossible de télécharger une édition de 20 minutes datant de plus de 7 jours.\r\n"
-                                "Veuillez sélectionner une date plus proche."));
-    EXPECT_EQ(JudgeSelectedDay(QDate(2007, 4, 18), thursday, kMetro, 14).message,
-              QString::fromUtf8("Impossible de télécharger une édition de Metro datant de plus de 14 jours.\r\n"
-                                "Veuillez sélectionner une date plus proche."));
-    EXPECT_TRUE(JudgeSelectedDay(thursday, thursday, kMetro, 14).message.isEmpty());
-    // A Saturday past the age limit is told it is a Saturday.
-    EXPECT_EQ(JudgeSelectedDay(QDate(2007, 4, 14), thursday, kTwentyMinutes, 7).rule, DateRule::Saturday);
-}
-
-TEST(CheckSelectedDate, RefusalShowsOneMessageResetsToTodayAndSetsTheFlag) {
+// One state and one calendar through every step: each refusal shows its exact text once, puts the
+// calendar back on today and raises the flag; an accepted day lowers it. The paper is selected at
+// each step, so its limit applies at the next check.
+TEST(CheckSelectedDate, EachRefusalShowsItsTextAndPutsTheCalendarBackOnToday) {
+    const QString saturday = QString::fromUtf8("Pas d'édition le samedi.\r\nVeuillez sélectionner une autre date.");
+    const struct {
+        QString paper;
+        QDate today, day;
+        QString message; // empty: accepted
+    } steps[] = {
+        {kTwentyMinutes, QDate(2026, 12, 5), QDate(2026, 11, 28), saturday},
+        {kTwentyMinutes, QDate(2026, 12, 5), QDate(2026, 12, 5), saturday}, // today itself is a Saturday
+        {kTwentyMinutes, QDate(2026, 12, 5), QDate(2026, 12, 4), ""},
+        {kMetro, QDate(2026, 12, 9), QDate(2026, 11, 30), ""}, // 9 days back
+        {kTwentyMinutes, QDate(2026, 12, 9), QDate(2026, 11, 30),
+         QString::fromUtf8("Impossible de télécharger une édition de 20 minutes datant de plus de 7 jours.\r\n"
+                           "Veuillez sélectionner une date plus proche.")},
+        {kMetro, QDate(2026, 12, 9), QDate(2026, 11, 24),
+         QString::fromUtf8("Impossible de télécharger une édition de Metro datant de plus de 14 jours.\r\n"
+                           "Veuillez sélectionner une date plus proche.")},
+        {kMetro, QDate(2026, 12, 9), QDate(2026, 12, 13),
+         QString::fromUtf8("Pas d'édition le dimanche.\r\nVeuillez sélectionner une autre date.")},
+        {kMetro, QDate(2026, 12, 9), QDate(2026, 12, 11),
+         QString::fromUtf8("Impossible de télécharger un journal futur.\r\nVeuillez sélectionner une autre date.")},
+    };
     FixedClock clock;
-    clock.today = QDate(2026, 12, 5); // a Saturday: even today is refused
     PlainCalendar calendar(QDate(2026, 12, 1));
-    RecordingSink sink;
     SelectionState state;
-    SelectPaper(state, kTwentyMinutes);
-
-    calendar.SetValue(QDate(2026, 11, 28)); // Saturday, refused
-    CheckSelectedDate(state, calendar, clock, sink);
-    ASSERT_EQ(sink.shown.size(), 1u);
-    EXPECT_EQ(sink.shown[0].style, 16);
-    EXPECT_EQ(sink.shown[0].title, "Erreur");
-    EXPECT_EQ(calendar.Value(), clock.today);
-    EXPECT_EQ(state.DateRejected, 1);
-
-    // Today itself is a Saturday: refused again, calendar stays on the same day.
-    CheckSelectedDate(state, calendar, clock, sink);
-    EXPECT_EQ(sink.shown.size(), 2u);
-    EXPECT_EQ(calendar.Value(), clock.today);
-    EXPECT_EQ(state.DateRejected, 1);
-
-    calendar.SetValue(QDate(2026, 12, 4)); // Friday
-    CheckSelectedDate(state, calendar, clock, sink);
-    EXPECT_EQ(sink.shown.size(), 2u);
-    EXPECT_EQ(calendar.Value(), QDate(2026, 12, 4));
-    EXPECT_EQ(state.DateRejected, 0);
-}
-
-TEST(CheckSelectedDate, SwitchingPaperAppliesTheNewLimitAtTheNextCheck) {
-    FixedClock clock;
-    clock.today = QDate(2026, 12, 9);            // Wednesday
-    PlainCalendar calendar(QDate(2026, 11, 30)); // Monday, 9 days back
-    RecordingSink sink;
-    SelectionState state;
-    SelectPaper(state, kMetro);
-    CheckSelectedDate(state, calendar, clock, sink);
-    EXPECT_EQ(state.DateRejected, 0);
-    SelectPaper(state, kTwentyMinutes);
-    EXPECT_EQ(state.MaxAgeDays, 7);
-    CheckSelectedDate(state, calendar, clock, sink);
-    ASSERT_EQ(sink.shown.size(), 1u);
-    EXPECT_TRUE(sink.shown[0].text.contains("de 20 minutes datant de plus de 7 jours."));
-    EXPECT_EQ(state.DateRejected, 1);
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.day.toString(Qt::ISODate).toStdString());
+        RecordingSink sink;
+        clock.today = step.today;
+        calendar.SetValue(step.day);
+        SelectPaper(state, step.paper);
+        CheckSelectedDate(state, calendar, clock, sink);
+        const bool refused = !step.message.isEmpty();
+        EXPECT_EQ(sink.shown, refused ? QStringList{step.message + "|16|Erreur"} : QStringList{});
+        EXPECT_EQ(calendar.Value(), refused ? step.today : step.day);
+        EXPECT_EQ(state.DateRejected, refused ? 1 : 0);
+    }
 }
