@@ -11,8 +11,20 @@ namespace {
 class LockFileHold final : public FolderLockHold {
 public:
     explicit LockFileHold(std::unique_ptr<QLockFile> file) : file_(std::move(file)) {}
+    ~LockFileHold() override {
+        if (QFileInfo::exists(file_->fileName()))
+            return;
+        // The folder went away with its lock file during the download: the download has said
+        // so already, and Qt's own complaint that it cannot remove the file would only garble
+        // that message on the command line.
+        const QtMessageHandler previous = qInstallMessageHandler(IgnoreMessage);
+        file_.reset();
+        qInstallMessageHandler(previous);
+    }
 
 private:
+    static void IgnoreMessage(QtMsgType, const QMessageLogContext&, const QString&) {}
+
     std::unique_ptr<QLockFile> file_; // unlocks and removes the file when destroyed
 };
 

@@ -16,6 +16,10 @@ public:
     TestServer() {
         port_ = server_.bind_to_any_port("127.0.0.1");
         thread_ = std::thread([this] { server_.listen_after_bind(); });
+        // stop() does nothing before the loop runs: a server destroyed at once would never end.
+        const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!server_.is_running() && std::chrono::steady_clock::now() < bound)
+            std::this_thread::yield();
     }
     ~TestServer() {
         Release();

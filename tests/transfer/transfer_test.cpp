@@ -1,5 +1,6 @@
 #include "sample_pdf.h"
 #include "support/qt_printers.h"
+#include "support/test_answers.h"
 #include "support/test_server.h"
 #include "transfer/http_transfer_library.h"
 
@@ -16,6 +17,7 @@
 #include <functional>
 
 using namespace lectoria;
+using lectoria::testing_support::ServeCut;
 using lectoria::testing_support::TestServer;
 
 namespace {
@@ -49,16 +51,6 @@ void PrintTo(const ServerCase& c, std::ostream* os) {
 
 void Serve(httplib::Response& response, const std::string& body, const char* type = "application/pdf") {
     response.set_content(body, type);
-}
-
-// Sends `announced` as the length but only the first `sent` bytes, then drops the connection.
-void ServeCut(httplib::Response& response, size_t announced, size_t sent) {
-    response.set_content_provider(announced, "application/pdf", [sent](size_t offset, size_t, httplib::DataSink& sink) {
-        if (offset >= sent)
-            return false;
-        sink.write(kPdf.data() + offset, sent - offset);
-        return true;
-    });
 }
 
 const ServerCase kCases[] = {
@@ -99,7 +91,9 @@ const ServerCase kCases[] = {
      },
      TransferResult::NotPdf},
     {"TruncatedBody",
-     [](TestServer& s, auto&) { s.routes().Get("/e.pdf", [](auto&, auto& r) { ServeCut(r, kPdf.size(), 100); }); },
+     [](TestServer& s, auto&) {
+         s.routes().Get("/e.pdf", [](auto&, auto& r) { ServeCut(r, kPdf, kPdf.size(), 100); });
+     },
      TransferResult::Truncated},
     {"ChunkedWithoutEnd",
      [](TestServer& s, auto&) {
@@ -192,7 +186,7 @@ TEST(Transfer, ResumesACutTransfer) {
         std::string secondRange;
         server.routes().Get("/e.pdf", [&](const httplib::Request& request, httplib::Response& r) {
             if (++hits == 1)
-                return ServeCut(r, kPdf.size(), 300);
+                return ServeCut(r, kPdf, kPdf.size(), 300);
             secondRange = request.get_header_value("Range");
             if (honoursRange)
                 return Serve(r, kPdf); // the server cuts the range out itself
@@ -240,6 +234,46 @@ TEST(Transfer, DiskFullDuringTheBody) {
               TransferResult::DiskFull);
     EXPECT_FALSE(committed);
     EXPECT_FALSE(library.LastError().isEmpty());
+}
+
+// The power fails after the data reached the disk but before the rename: the earlier edition is
+// untouched, and the next download replaces the complete leftover "<target>.part" with a fresh one.
+TEST(Transfer, StopBetweenTheLastWriteAndTheRename) {
+    class PowerCutWriter final : public FileWriter {
+    public:
+        explicit PowerCutWriter(const QString& target) : real_(target) {}
+        bool Open() override { return real_.Open(); }
+        bool Write(const char* data, qint64 size) override { return real_.Write(data, size); }
+        bool Restart() override { return real_.Restart(); }
+        bool Commit() override {
+            EXPECT_TRUE(real_.Sync());
+            real_.Abandon(); // nothing of this process runs after this point
+            return false;
+        }
+        void Discard() override { real_.Discard(); }
+        int Failure() const override { return TransferResult::WriteError; }
+
+    private:
+        PartFileWriter real_;
+    };
+    TestServer server;
+    server.routes().Get("/e.pdf", [](auto&, auto& r) { Serve(r, kPdf); });
+    const QString url = QString::fromStdString(server.url("/e.pdf"));
+    QTemporaryDir folder;
+    const QString target = folder.filePath("e.pdf");
+    QFile earlier(target);
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write(kEarlier) == kEarlier.size());
+    earlier.close();
+
+    TransferTuning cut = FastTuning();
+    cut.makeWriter = [](const QString& t) { return std::make_unique<PowerCutWriter>(t); };
+    EXPECT_NE(HttpTransferLibrary(cut).Download(nullptr, url, target), TransferResult::Downloaded);
+    EXPECT_EQ(Read(target), kEarlier);
+    EXPECT_EQ(Read(TemporaryFileFor(target)).toStdString(), kPdf);
+
+    EXPECT_EQ(HttpTransferLibrary(FastTuning()).Download(nullptr, url, target), TransferResult::Downloaded);
+    EXPECT_EQ(Read(target).toStdString(), kPdf);
+    EXPECT_FALSE(QFileInfo::exists(TemporaryFileFor(target)));
 }
 
 TEST(Transfer, LocalFailuresKeepTheFolderClean) {
