@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSettings>
 #include <functional>
 
@@ -34,6 +35,18 @@ bool MayReplace(const QString& fileName) {
     return info.isFile() && info.isWritable();
 }
 
+// QSettings writes a file under "<file>.lock" and waits for another holder of it until the lock
+// turns stale (30 s). Another instance holds it for the milliseconds of its own write; one that
+// hangs or was stopped there would freeze the window on each change. A second's wait, then the
+// value is not written. A file without a lock beside it (or the Windows registry) is not asked.
+bool SettingsLockFree(const QString& fileName) {
+    const QString lockName = fileName + QStringLiteral(".lock");
+    if (!QFileInfo::exists(lockName))
+        return true;
+    QLockFile lock(lockName);
+    return lock.tryLock(1000); // released at once: QSettings takes it itself
+}
+
 class QSettingsStore final : public SettingsStore {
 public:
     using Opener = std::function<std::unique_ptr<QSettings>()>;
@@ -59,7 +72,7 @@ private:
         const auto settings = open_();
         const QString fileName = settings->fileName();
         // An unreadable file is never overwritten: what it holds could not be carried over.
-        if (settings->status() == QSettings::AccessError || !MayReplace(fileName))
+        if (settings->status() == QSettings::AccessError || !MayReplace(fileName) || !SettingsLockFree(fileName))
             return false;
         const bool damaged = settings->status() == QSettings::FormatError;
         const FileStamp before = StampOf(fileName);

@@ -2,7 +2,9 @@
 #include "support/qt_printers.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QLockFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -97,4 +99,23 @@ TEST_F(SettingsFile, AFailedOrDamagedWriteKeepsTheOtherValue) {
         }
         QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
     }
+}
+
+TEST_F(SettingsFile, AnEmptyFileIsUsedAndAHeldLockDropsOnlyThatWrite) {
+    const QString file = dir.filePath("Lectoria.conf");
+    Put(file, "");
+    EXPECT_FALSE(MakeFileSettingsStore(file)->Read(kFolderValueName));
+    EXPECT_TRUE(MakeFileSettingsStore(file)->WriteText(kFolderValueName, "/srv/presse"));
+
+    // Another instance stopped in the middle of its write still holds the lock.
+    QLockFile other(file + ".lock");
+    ASSERT_TRUE(other.tryLock());
+    QElapsedTimer waited;
+    waited.start();
+    EXPECT_FALSE(MakeFileSettingsStore(file)->WriteNumber(kCityValueName, 3));
+    EXPECT_LT(waited.elapsed(), 5000); // not the 30 s QSettings would wait for it
+    EXPECT_EQ(MakeFileSettingsStore(file)->Read(kFolderValueName).value_or(QVariant()).toString(), "/srv/presse");
+    other.unlock();
+    EXPECT_TRUE(MakeFileSettingsStore(file)->WriteNumber(kCityValueName, 3));
+    EXPECT_EQ(StoredCityIndexFrom(MakeFileSettingsStore(file)->Read(kCityValueName)), 3);
 }
