@@ -61,21 +61,22 @@ NameList CitiesFromArguments(const QStringList& values) {
 }
 
 std::optional<QTime> TimeFromArgument(const QString& argument) {
-    static const QRegularExpression shape(QStringLiteral("^([01][0-9]|2[0-3]):[0-5][0-9]$"));
+    static const QRegularExpression shape(
+        QRegularExpression::anchoredPattern(QStringLiteral("([01][0-9]|2[0-3]):[0-5][0-9]")));
     if (!shape.match(argument).hasMatch())
         return std::nullopt;
     return QTime::fromString(argument, QStringLiteral("HH:mm"));
 }
 
 std::optional<int> DaysFromArgument(const QString& argument) {
-    static const QRegularExpression shape(QStringLiteral("^[0-9]{1,4}$"));
+    static const QRegularExpression shape(QRegularExpression::anchoredPattern(QStringLiteral("[0-9]{1,4}")));
     if (!shape.match(argument).hasMatch() || argument.toInt() > 3650)
         return std::nullopt;
     return argument.toInt();
 }
 
 std::optional<QDate> DateFromArgument(const QString& argument) {
-    static const QRegularExpression shape(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+    static const QRegularExpression shape(QRegularExpression::anchoredPattern(QStringLiteral("\\d{4}-\\d{2}-\\d{2}")));
     if (!shape.match(argument).hasMatch())
         return std::nullopt;
     const QDate day = QDate::fromString(argument, Qt::ISODate);

@@ -17,7 +17,10 @@ bool IsValidBaseUrl(const QString& url) {
     const QUrl parsed(url, QUrl::StrictMode);
     const QString scheme = parsed.scheme();
     return parsed.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
-           !parsed.host().isEmpty() && url.startsWith(scheme + QLatin1String("://"));
+           !parsed.host().isEmpty() && url.startsWith(scheme + QLatin1String("://")) &&
+           // The edition's file name is appended: it must land in the path, not in a query
+           // ("http://h/?a=/") or a fragment.
+           !parsed.hasQuery() && !parsed.hasFragment();
 }
 
 ArchiveSettings LoadArchiveSettings(const EnvironmentReader& environment,

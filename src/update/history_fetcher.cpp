@@ -41,7 +41,8 @@ QString DecodeHistoryBytes(QByteArray bytes, bool cut) {
     QByteArray utf8 = bytes;
     if (cut)
         DropSplitCharacter(utf8);
-    QStringDecoder decoder(QStringDecoder::Utf8);
+    // Stateless: bytes left over at the end are an error, not a character still to come.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
     QString text = decoder.decode(utf8);
     if (!decoder.hasError())
         return text;

@@ -27,7 +27,8 @@ TEST(CliOptions, CitiesInAnyCaseGiveTheListedName) {
 TEST(CliOptions, DatesAreStrictlyYearMonthDay) {
     EXPECT_EQ(DateFromArgument("2007-05-03"), QDate(2007, 5, 3));
     EXPECT_EQ(DateFromArgument("2008-02-29"), QDate(2008, 2, 29));
-    for (const char* bad : {"2007-02-29", "2007-13-01", "2007-5-3", "03/05/2007", "2007-05-03x", "", "２００７-05-03"})
+    for (const char* bad :
+         {"2007-02-29", "2007-13-01", "2007-5-3", "03/05/2007", "2007-05-03x", "2007-05-03\n", "", "２００７-05-03"})
         EXPECT_FALSE(DateFromArgument(bad)) << bad;
 }
 
@@ -36,9 +37,9 @@ TEST(CliOptions, ListsTimesAndDays) {
     EXPECT_EQ(PapersFromArguments({"Metro, libé"}).unknown, "libé");
     EXPECT_EQ(CitiesFromArguments({"paris", "toutes"}).names, CityNames());
     EXPECT_EQ(TimeFromArgument("23:59"), QTime(23, 59));
-    for (const char* bad : {"6:30", "24:00", "06:60", ""})
+    for (const char* bad : {"6:30", "24:00", "06:60", "06:30\n", ""})
         EXPECT_FALSE(TimeFromArgument(bad)) << bad;
     EXPECT_EQ(DaysFromArgument("0"), 0);
-    for (const char* bad : {"-1", "3651", "7j"})
+    for (const char* bad : {"-1", "3651", "7j", "2\n"})
         EXPECT_FALSE(DaysFromArgument(bad)) << bad;
 }

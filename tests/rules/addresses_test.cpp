@@ -88,7 +88,8 @@ TEST(ArchiveSettings, EnvironmentOverridesOnlyWithAValidBaseAddress) {
     EXPECT_EQ(loaded.TwentyMinutesBaseUrl, "http://localhost:9/");
     EXPECT_TRUE(complaints.isEmpty());
 
-    for (const QString bad : {"http://host/no-slash", "ftp://host/", "file:///tmp/", "http:///", "host/", "http:/x/"}) {
+    for (const QString bad : {"http://host/no-slash", "ftp://host/", "file:///tmp/", "http:///", "host/", "http:/x/",
+                              "http://[::]?/", "http://host/?q=/", "http://host/#/"}) {
         env[kTwentyMinutesUrlVariable] = bad;
         loaded = load();
         EXPECT_EQ(loaded.TwentyMinutesBaseUrl, defaults.TwentyMinutesBaseUrl) << bad.toStdString();

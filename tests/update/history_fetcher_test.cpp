@@ -40,6 +40,9 @@ std::vector<FetchCase> FetchCases() {
         {"Utf8BomDropped", "\xef\xbb\xbf" + history, 200, FetchStatus::Completed, QString::fromUtf8(history)},
         {"Latin1Fallback", history + "\xe9t\xe9", 200, FetchStatus::Completed,
          QString::fromUtf8(history) + QStringLiteral("été")},
+        // A whole answer that ends inside a character is not UTF-8: read as Latin-1, nothing dropped.
+        {"EndsInsideACharacter", history + "\xc3", 200, FetchStatus::Completed,
+         QString::fromUtf8(history) + QChar(0xC3)},
         {"EmptyBody", "", 200, FetchStatus::Completed, ""},
         {"NotFound", "<html>Historique Lectoria *1.1.8\t</html>", 404, FetchStatus::Failed, ""},
         {"ServerError", "Historique Lectoria *1.1.8\t", 500, FetchStatus::Failed, ""},
