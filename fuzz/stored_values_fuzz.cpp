@@ -3,65 +3,19 @@
 #include "fuzz_support.h"
 #include "rules/editions.h"
 #include "storage/settings_store.h"
+#include "storage_doubles.h"
 
 #include <QStringList>
 #include <cmath>
 #include <cstring>
-#include <map>
 #include <vector>
 
 using namespace lectoria;
+using lectoria::testing::FakeCityList;
+using lectoria::testing::FakeFolderBox;
+using lectoria::testing::FakeStore;
 
 namespace {
-
-struct MemoryStore final : SettingsStore {
-    std::map<QString, QVariant> values;
-    std::vector<std::pair<QString, QVariant>> writes;
-    std::optional<QVariant> Read(const QString& name) override {
-        const auto it = values.find(name);
-        return it == values.end() ? std::nullopt : std::optional<QVariant>(it->second);
-    }
-    bool WriteNumber(const QString& name, quint32 value) override { return Write(name, value); }
-    bool WriteText(const QString& name, const QString& value) override { return Write(name, value); }
-    bool Write(const QString& name, const QVariant& value) {
-        writes.emplace_back(name, value);
-        values[name] = value;
-        return true;
-    }
-};
-
-// The ten-entry list as the window wires it: a selected row runs SelectCity then StoreCityIndex.
-struct TenCities final : CityListPort {
-    SelectionState& state;
-    SettingsStore& store;
-    int row = -1;
-    TenCities(SelectionState& s, SettingsStore& st) : state(s), store(st) {}
-    bool SelectRow(int r) override {
-        if (r < 0 || r >= CityNames().size())
-            return false;
-        row = r;
-        SelectCity(state, CityNames()[r], r);
-        StoreCityIndex(state, store);
-        return true;
-    }
-    QString CurrentText() const override { return row < 0 ? QString() : CityNames()[row]; }
-    int CurrentRow() const override { return row; }
-};
-
-struct Box final : FolderBoxPort {
-    SelectionState& state;
-    SettingsStore& store;
-    QString text;
-    Box(SelectionState& s, SettingsStore& st) : state(s), store(st) {}
-    QString Text() const override { return text; }
-    void SetText(const QString& t) override {
-        if (t == text)
-            return;
-        text = t;
-        state.SaveFolder = t;
-        StoreSaveFolder(state, store);
-    }
-};
 
 template <typename T> T FirstBytesAs(const QByteArray& bytes) {
     T value{};
@@ -91,14 +45,14 @@ void CheckFraction(const QVariant& stored, double number) {
 
 // The loader with `city` as "Ville" and `folder` as "Chemin" (nothing stored for nullopt).
 void CheckLoad(const std::optional<QVariant>& city, const std::optional<QVariant>& folder) {
-    MemoryStore store;
+    FakeStore store;
     if (city)
         store.values[kCityValueName] = *city;
     if (folder)
         store.values[kFolderValueName] = *folder;
     SelectionState state;
-    TenCities cities(state, store);
-    Box box(state, store);
+    FakeCityList cities(state, store);
+    FakeFolderBox box(state, store, QString());
     LoadSettings(state, store, cities, box);
 
     const auto index = StoredCityIndexFrom(city);
