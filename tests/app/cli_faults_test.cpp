@@ -175,7 +175,8 @@ const Fault kFaults[] = {
      [](Rig& r) {
          r.Route([](Rig&, auto& a) {
              a.set_header("Content-Encoding", "gzip");
-             a.set_content(std::string("\x1f\x8b\x08\x00 compressed %PDF-1.4", 26), "application/pdf");
+             static const char gzipped[] = "\x1f\x8b\x08\x00 compressed %PDF-1.4";
+             a.set_content(std::string(gzipped, sizeof gzipped - 1), "application/pdf");
          });
      },
      5, "Le serveur n'a pas envoyé un fichier PDF.", After::Kept},
