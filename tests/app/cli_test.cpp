@@ -72,17 +72,11 @@ protected:
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
-    void Write(const QString& name, const QByteArray& contents) {
-        QFile file(folder.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
+    static void Put(const QString& path, const QByteArray& contents) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size()) << path.toStdString();
     }
-
-    void Store(const QString& contents) {
-        QDir().mkpath(config.path() + "/Orvane");
-        QFile file(config.path() + "/Orvane/Lectoria.conf");
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(contents.toUtf8());
-    }
+    void Write(const QString& name, const QByteArray& contents) { Put(folder.filePath(name), contents); }
 };
 
 } // namespace
@@ -111,30 +105,15 @@ TEST_F(Cli, BadCommandLinesNameWhatIsAccepted) {
     }
 }
 
-TEST_F(Cli, AddressPrintsTheEditionAddressAndFileAndNothingElse) {
-    const QDate day = RecentWeekday();
-    const Outcome run = Start({"--journal", "metro", "--ville", "paris", "--date", day.toString(Qt::ISODate),
-                               "--dossier", folder.path(), "--adresse"});
-    EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_EQ(run.out, "http://metro.test/fr/divers/pdf/" + day.toString("yyyy/MM/dd") + "/FRPAR_" +
-                           day.toString("yyyy_MM_dd") + ".pdf\n" + folder.path() + "/" + day.toString("yyyyMMdd") +
-                           "_Metro_Paris.pdf\n");
-    EXPECT_TRUE(run.err.isEmpty());
-    EXPECT_TRUE(QDir(folder.path()).isEmpty()); // nothing downloaded
-}
-
+// On Thursday 10 May 2007.
 TEST_F(Cli, RefusalsFollowTheOrderOfTheChecks) {
-    QDate saturday = RecentWeekday();
-    while (saturday.dayOfWeek() != 6)
-        saturday = saturday.addDays(-1);
-    const QString today = RecentWeekday().toString(Qt::ISODate);
+    const QString today = "2007-05-10";
     struct Case {
         QStringList args;
         QString err;
     };
     const Case cases[] = {
-        {{"--date", saturday.toString(Qt::ISODate)},
-         "Pas d'édition le samedi.\nVeuillez sélectionner une autre date.\n"},
+        {{"--date", "2007-05-05"}, "Pas d'édition le samedi.\nVeuillez sélectionner une autre date.\n"},
         {{"--date", "2000-01-03", "--ville", "Lyon"},
          "Impossible de télécharger une édition de 20 minutes datant de plus de 7 jours.\n"
          "Veuillez sélectionner une date plus proche.\n"},
@@ -146,7 +125,7 @@ TEST_F(Cli, RefusalsFollowTheOrderOfTheChecks) {
         {{"--date", today, "--ville", "Lyon"}, "Veuillez indiquer un dossier d'enregistrement valide\n"},
     };
     for (const Case& c : cases) {
-        const Outcome run = Start(c.args + QStringList{"--adresse"});
+        const Outcome run = StartOn("2007-05-10 12:00:00", c.args + QStringList{"--adresse"});
         EXPECT_EQ(run.status, 3) << c.args.join(' ').toStdString();
         EXPECT_EQ(run.err, c.err) << c.args.join(' ').toStdString();
         EXPECT_TRUE(run.out.isEmpty());
@@ -155,27 +134,31 @@ TEST_F(Cli, RefusalsFollowTheOrderOfTheChecks) {
 
 TEST_F(Cli, StoredCityAndFolderAreDefaultsAndAreNeverWritten) {
     const QString stored = QString("[General]\nVille=3\nChemin=%1\n").arg(folder.path());
-    Store(stored);
+    ASSERT_TRUE(QDir().mkpath(config.filePath("Orvane")));
+    Put(config.filePath("Orvane/Lectoria.conf"), stored.toUtf8());
     const QDate day = RecentWeekday();
     const Outcome run = Start({"--date", day.toString(Qt::ISODate), "--adresse"});
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.endsWith(folder.path() + "/" + day.toString("yyyyMMdd") + "_20 minutes_Lyon.pdf\n"))
         << run.out.toStdString();
-    QFile file(config.path() + "/Orvane/Lectoria.conf");
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(file.readAll()), stored);
+    EXPECT_EQ(Read(config.filePath("Orvane/Lectoria.conf")), stored);
 }
 
-TEST_F(Cli, FixedClockThroughFaketime) {
-    const QStringList args{"--journal",  "metro",     "--ville",     "Paris",    "--date",
+// "Today" fixed by faketime: --adresse prints the edition's address and file, and downloads nothing;
+// three weeks later the same day is too old for Metro.
+TEST_F(Cli, AddressOnAFixedClock) {
+    const QStringList args{"--journal",  "metro",     "--ville",     "paris",    "--date",
                            "2007-05-03", "--dossier", folder.path(), "--adresse"};
     const Outcome run = StartOn("2007-05-10 12:00:00", args);
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.out.startsWith("http://metro.test/fr/divers/pdf/2007/05/03/FRPAR_2007_05_03.pdf\n"));
-    // Three weeks later the same day is too old for Metro.
+    EXPECT_EQ(run.out, "http://metro.test/fr/divers/pdf/2007/05/03/FRPAR_2007_05_03.pdf\n" + folder.path() +
+                           "/20070503_Metro_Paris.pdf\n");
+    EXPECT_TRUE(run.err.isEmpty());
+    EXPECT_TRUE(QDir(folder.path()).isEmpty());
     const Outcome late = StartOn("2007-05-25 12:00:00", args);
     EXPECT_EQ(late.status, 3);
-    EXPECT_TRUE(late.err.startsWith("Impossible de télécharger une édition de Metro datant de plus de 14 jours."));
+    EXPECT_EQ(late.err, "Impossible de télécharger une édition de Metro datant de plus de 14 jours.\n"
+                        "Veuillez sélectionner une date plus proche.\n");
 }
 
 namespace {
