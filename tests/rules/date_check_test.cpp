@@ -1,26 +1,15 @@
 #include "rules/date_check.h"
 #include "rules/editions.h"
 
+#include "support/doubles.h"
 #include "support/qt_printers.h"
 
 #include <gtest/gtest.h>
 
 using namespace lectoria;
+using namespace lectoria::testing_support;
 
 namespace {
-struct FixedClock final : Clock {
-    QDate today;
-    QDate Today() const override { return today; }
-};
-
-struct RecordingSink final : MessageSink {
-    QStringList shown; // "text|style|title"
-    int Show(const QString& text, int style, const QString& title) override {
-        shown << QStringLiteral("%1|%2|%3").arg(text).arg(style).arg(title);
-        return kAnswerOk;
-    }
-};
-
 // Expected verdict of the acceptance table for a weekday: the window runs from
 // today - limit up to and including tomorrow.
 DateRule ExpectedForWeekday(int offset, int limit) {
@@ -99,7 +88,7 @@ TEST(CheckSelectedDate, EachRefusalShowsItsTextAndPutsTheCalendarBackOnToday) {
     SelectionState state;
     for (const auto& step : steps) {
         SCOPED_TRACE(step.day.toString(Qt::ISODate).toStdString());
-        RecordingSink sink;
+        RecordingMessages sink;
         clock.today = step.today;
         calendar.SetValue(step.day);
         SelectPaper(state, step.paper);

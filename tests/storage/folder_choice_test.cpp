@@ -13,7 +13,7 @@ struct Chooser {
     FakeStore store;
     FakePicker picker;
     FakeDrives drives;
-    FakeMessages messages;
+    testing_support::RecordingMessages messages;
     FakeFolderBox box{state, store, "/ancien"};
     FolderChoiceContext context{nullptr, picker, drives, messages, box, store};
     Chooser(const QString& answer, int type) {

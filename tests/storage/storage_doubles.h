@@ -4,6 +4,7 @@
 #include "storage/drive_check.h"
 #include "storage/folder_choice.h"
 #include "storage/settings_store.h"
+#include "support/doubles.h"
 
 #include <map>
 #include <utility>
@@ -79,14 +80,6 @@ struct FakePicker final : FolderPicker {
     QString BrowseForFolder(QWidget*, const QString& title) override {
         titles << title;
         return answer;
-    }
-};
-
-struct FakeMessages final : MessageSink {
-    QStringList shown; // text, style and title of each message, joined by "|"
-    int Show(const QString& text, int style, const QString& title) override {
-        shown << QStringLiteral("%1|%2|%3").arg(text).arg(style).arg(title);
-        return kAnswerOk;
     }
 };
 

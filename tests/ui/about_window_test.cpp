@@ -1,9 +1,9 @@
 #include "ui/about_window.h"
 
+#include "support/doubles.h"
 #include "support/qt_printers.h"
 #include "support/test_server.h"
 #include "ui/link_label.h"
-#include "update/update_doubles.h"
 
 #include <gtest/gtest.h>
 
@@ -21,8 +21,8 @@ namespace lectoria {
 namespace {
 
 using namespace std::chrono_literals;
+using testing_support::RecordingMessages;
 using testing_support::RecordingOpener;
-using testing_support::RecordingSink;
 using testing_support::TestServer;
 
 // Runs events, deferred deletions included, until `done` holds or the bound passes.
@@ -72,7 +72,7 @@ public:
     SelectionState state;
     AboutSettings settings;
     RecordingOpener opener;
-    RecordingSink sink;
+    RecordingMessages sink;
     QWidget mainWindow;
     QPointer<frmAbout> about;
 };
@@ -188,8 +188,8 @@ TEST_F(AboutWindowTest, UpdateCheckShowsItsStagesAndAReopenedWindowStartsFresh) 
     EXPECT_EQ(Control<QProgressBar>("ProgressBar1")->value(), 100);
     EXPECT_EQ(about->cursor().shape(), Qt::ArrowCursor); // the busy cursor is gone
     EXPECT_TRUE(Control<QPushButton>("cmdUpdate")->isEnabled());
-    ASSERT_EQ(sink.shown.size(), 1u);
-    EXPECT_EQ(sink.shown[0].style, 4);
+    EXPECT_EQ(sink.shown, QStringList{"Votre version : 1.1.8\r\nVersion disponible : 1.2.0\r\n\r\nVoulez-vous "
+                                      "télécharger cette version ?|4|Mise à jour"});
     ASSERT_EQ(opener.opened.size(), 1u);
     EXPECT_EQ(opener.opened[0].toString(), QString::fromStdString(server.url("/divers/download/VB/Lectoria.zip")));
     about->close();
@@ -223,7 +223,7 @@ TEST_F(AboutWindowTest, ClosedDuringAPendingFetch) {
     EXPECT_TRUE(sawWait);
     EXPECT_TRUE(mainWindow.isEnabled());
     EXPECT_TRUE(WaitUntil([this] { return about.isNull(); }));
-    EXPECT_TRUE(sink.shown.empty()); // a fetch left to its time-out would show the failure
+    EXPECT_TRUE(sink.shown.isEmpty()); // a fetch left to its time-out would show the failure
     EXPECT_TRUE(opener.opened.empty());
 }
 

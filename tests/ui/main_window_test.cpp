@@ -1,4 +1,5 @@
 // The main window driven as a user drives it, offscreen, with the outside world replaced.
+#include "download/download_doubles.h"
 #include "storage/storage_doubles.h"
 #include "support/qt_printers.h"
 #include "ui/logos.h"
@@ -20,41 +21,20 @@ using namespace lectoria;
 
 namespace {
 
-struct FixedClock final : Clock {
-    QDate today{2026, 12, 9}; // a Wednesday
-    QDate Today() const override { return today; }
-};
-
 using lectoria::testing::FakeDrives;
-using lectoria::testing::FakeMessages;
 using lectoria::testing::FakePicker;
 using lectoria::testing::FakeStore;
-
-struct Files final : FileLookup {
-    bool Exists(const QString& path) override { return path == "/presse"; }
-};
-
-struct Transfer final : TransferLibrary {
-    QStringList downloads;
-    int IsConnected() override { return 1; }
-    void SetOption(const QString&, const QString&) override {}
-    void ClearFiles() override {}
-    int Download(QWidget*, const QString& url, const QString& file) override {
-        downloads << url + " " + file;
-        return TransferResult::Downloaded;
-    }
-    QString LastError() const override { return {}; }
-};
+using namespace lectoria::testing_support;
 
 class MainWindow : public ::testing::Test {
 protected:
     FakeStore store;
-    FixedClock clock;
-    FakeMessages messages;
+    FixedClock clock{QDate(2026, 12, 9)}; // a Wednesday
+    RecordingMessages messages;
     FakePicker picker;
     FakeDrives drives;
-    Files files;
-    Transfer transfer;
+    FakeFiles files;
+    RecordingTransfer transfer;
     SelectionState state;
     std::unique_ptr<frmLctr> window;
 
@@ -131,28 +111,24 @@ TEST_F(MainWindow, StartUpAppliesTheStoredSettings) {
     }
 }
 
-TEST_F(MainWindow, PaperSwitchChangesTheLimitAtOnceWithoutACheck) {
+// The paper switch changes the limit at once, without a check; the download reads the paper,
+// the city and the folder the window holds.
+TEST_F(MainWindow, ChosenPaperAndFolderReachTheDownload) {
+    store.values = {{"Ville", 7}};
     Open();
     QTest::mouseClick(Find<QRadioButton>("opt_metro"), Qt::LeftButton);
     EXPECT_EQ(state.PaperName, "Metro");
     EXPECT_EQ(state.MaxAgeDays, 14);
-    QTest::mouseClick(Find<QRadioButton>("opt_20m"), Qt::LeftButton);
-    EXPECT_EQ(state.PaperName, "20 minutes");
-    EXPECT_EQ(state.MaxAgeDays, 7);
     EXPECT_TRUE(messages.shown.isEmpty());
-}
-
-TEST_F(MainWindow, ChosenFolderIsStoredAndADownloadRunsThroughTheWindow) {
-    store.values = {{"Ville", 7}};
-    Open();
     picker.answer = "/presse";
     QTest::mouseClick(Find<QPushButton>("cmd_Open"), Qt::LeftButton);
     EXPECT_EQ(Find<QLineEdit>("txt_ChemFich")->text(), "/presse");
     EXPECT_EQ(store.values["Chemin"].toString(), "/presse");
     QTest::mouseClick(Find<QPushButton>("cmd_DL"), Qt::LeftButton);
-    EXPECT_EQ(transfer.downloads, QStringList{"http://v.test/20261209_PAR.pdf /presse/20261209_20 minutes_Paris.pdf"});
-    ASSERT_EQ(messages.shown.size(), 1);
-    EXPECT_TRUE(messages.shown[0].startsWith("Téléchargement de 20 minutes du "));
+    EXPECT_EQ(transfer.calls.last(), "Download http://m.test/fr/divers/pdf/2026/12/09/FRPAR_2026_12_09.pdf -> "
+                                     "/presse/20261209_Metro_Paris.pdf");
+    ASSERT_EQ(messages.shown.size(), 1); // the date is written as the system's locale writes it
+    EXPECT_TRUE(messages.shown[0].startsWith("Téléchargement de Metro du ")) << messages.shown[0].toStdString();
 }
 
 // The About button opens the real About window beside this one and disables this one, which

@@ -1,7 +1,7 @@
 #include "update/update_check.h"
 
+#include "support/doubles.h"
 #include "support/qt_printers.h"
-#include "update/update_doubles.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 namespace lectoria {
 namespace {
 
+using testing_support::RecordingMessages;
 using testing_support::RecordingOpener;
-using testing_support::RecordingSink;
 
 struct Stage {
     QString text;
@@ -108,7 +108,7 @@ struct CheckRig {
     explicit CheckRig(FetchResult result) { fetcher.result = std::move(result); }
     RecordingView view;
     ScriptedFetcher fetcher;
-    RecordingSink sink;
+    RecordingMessages sink;
     RecordingOpener opener;
     UpdateCheck check{view, fetcher, sink, opener, kAuthor, kApp};
 };
@@ -129,12 +129,10 @@ TEST_P(UpdateCheckTest, StagesMessageAndOpenedAddress) {
     ASSERT_EQ(fetcher.fetched.size(), 1u);
     EXPECT_EQ(fetcher.fetched[0].toString(), "http://auteur.test:8080/divers/download/VB/lctr_hist.txt");
     EXPECT_EQ(view.current, c.finalStage);
-    QStringList shown, opened;
-    for (const auto& m : sink.shown)
-        shown << QStringLiteral("%1|%2|%3").arg(m.text).arg(m.style).arg(m.title);
+    QStringList opened;
     for (const QUrl& url : opener.opened)
         opened << url.toString();
-    EXPECT_EQ(shown, c.message.isEmpty() ? QStringList{} : QStringList{c.message});
+    EXPECT_EQ(sink.shown, c.message.isEmpty() ? QStringList{} : QStringList{c.message});
     EXPECT_EQ(opened, c.opened.isEmpty() ? QStringList{} : QStringList{c.opened});
     EXPECT_FALSE(check.IsRunning());
 }
@@ -147,7 +145,7 @@ TEST(UpdateCheckLifecycle, AbandonedWhilePaintingShowsNothingAndFetchesNothing) 
     rig.view.duringEvents = [&] { rig.check.Abandon(); };
     rig.check.Run();
     EXPECT_TRUE(rig.fetcher.fetched.empty());
-    EXPECT_TRUE(rig.sink.shown.empty());
+    EXPECT_TRUE(rig.sink.shown.isEmpty());
 
     rig.view.duringEvents = nullptr;
     rig.check.Run(); // an abandoned check stays abandoned
@@ -162,7 +160,7 @@ TEST(UpdateCheckLifecycle, NoNestedCheckFromTheEventsItProcesses) {
     };
     rig.check.Run();
     EXPECT_EQ(rig.fetcher.fetched.size(), 1u);
-    EXPECT_EQ(rig.sink.shown.size(), 1u);
+    EXPECT_EQ(rig.sink.shown.size(), 1);
 }
 
 TEST(UpdateCheckLifecycle, SecondCheckStartsAgainFromTheFirstStage) {
