@@ -1,6 +1,7 @@
 #include "download/download_doubles.h"
 #include "rules/editions.h"
 #include "storage/storage_doubles.h"
+#include "support/doubles.h"
 #include "support/qt_printers.h"
 
 #include <gtest/gtest.h>

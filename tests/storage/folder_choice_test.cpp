@@ -1,4 +1,5 @@
 #include "storage_doubles.h"
+#include "support/doubles.h"
 #include "support/qt_printers.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,6 @@
 #include "storage/drive_check.h"
 #include "storage/folder_choice.h"
 #include "storage/settings_store.h"
-#include "support/doubles.h"
 
 #include <map>
 #include <utility>

@@ -1,6 +1,7 @@
 // The main window driven as a user drives it, offscreen, with the outside world replaced.
 #include "download/download_doubles.h"
 #include "storage/storage_doubles.h"
+#include "support/doubles.h"
 #include "support/qt_printers.h"
 #include "ui/logos.h"
 #include "ui/main_window.h"
