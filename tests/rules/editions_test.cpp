@@ -26,35 +26,3 @@ TEST(Editions, CitiesInListOrderWithTheirCodesAndDistribution) {
     EXPECT_TRUE(IsPaperDistributed("metro", "Nantes"));
     EXPECT_TRUE(IsPaperDistributed(kTwentyMinutes, "nice"));
 }
-
-TEST(Editions, SelectCityAndPaper) {
-    SelectionState state;
-    SelectCity(state, "Toulouse", 9);
-    EXPECT_EQ(state.CityName, "Toulouse");
-    EXPECT_EQ(state.CityIndex, 10); // the stored index counts from 1
-    SelectCity(state, "Lyon", -1);  // no row: no city
-    EXPECT_EQ(state.CityName, "");
-    EXPECT_EQ(state.CityIndex, 0);
-
-    SelectPaper(state, kMetro);
-    EXPECT_EQ(state.PaperName, "Metro");
-    EXPECT_EQ(state.MaxAgeDays, 14);
-    SelectPaper(state, kTwentyMinutes);
-    EXPECT_EQ(state.PaperName, "20 minutes");
-    EXPECT_EQ(state.MaxAgeDays, 7);
-}
-
-TEST(Editions, DatePartsArePaddedToTwoDigitsButNotTheYear) {
-    const struct {
-        int d, m, y;
-        const char* parts;
-    } cases[] = {{5, 3, 2007, "05 03 2007"},
-                 {12, 11, 2007, "12 11 2007"},
-                 {1, 1, 999, "01 01 999"},
-                 {31, 12, 10000, "31 12 10000"}};
-    for (const auto& c : cases) {
-        SelectionState state;
-        RefreshDateParts(state, c.d, c.m, c.y);
-        EXPECT_EQ(state.DayText + " " + state.MonthText + " " + state.YearText, c.parts);
-    }
-}
