@@ -8,74 +8,58 @@ using namespace lectoria;
 using namespace lectoria::testing;
 
 TEST(StoredCityIndex, ConvertsNumbersAndNumericTextsWithinSixteenBits) {
-    const std::optional<qint16> none;
-    const std::pair<std::optional<QVariant>, std::optional<qint16>> cases[] = {{QVariant(3), 3},
-                                                                               {QVariant(0u), 0},
-                                                                               {QVariant(-4), -4},
-                                                                               {QVariant(32767), 32767},
-                                                                               {QVariant(32768), none},
-                                                                               {QVariant(-32769), none},
-                                                                               {QVariant(0xFFFFFFFFu), none},
-                                                                               {QVariant("2"), 2},
-                                                                               {QVariant(" 7 "), 7},
-                                                                               {QVariant("-32768"), -32768},
-                                                                               {QVariant("32768"), none},
-                                                                               {QVariant("abc"), none},
-                                                                               {QVariant(""), none},
-                                                                               {QVariant("2.5"), 2},
-                                                                               {QVariant("3.5"), 4},
-                                                                               {QVariant(QStringList{"1", "2"}), none},
-                                                                               {QVariant(), none},
-                                                                               {std::nullopt, none}};
-    for (const auto& [stored, expected] : cases)
-        EXPECT_EQ(StoredCityIndexFrom(stored), expected) << (stored ? stored->toString().toStdString() : "missing");
+    // Halves go to the even neighbour.
+    const std::pair<QVariant, int> converted[] = {{3, 3},     {0u, 0},    {-4, -4},   {32767, 32767},     {"2", 2},
+                                                  {" 7 ", 7}, {"2.5", 2}, {"3.5", 4}, {"-32768", -32768}, {2.5, 2},
+                                                  {-0.5, 0}};
+    for (const auto& [stored, expected] : converted)
+        EXPECT_EQ(StoredCityIndexFrom(stored), expected) << stored.toString().toStdString();
+    const QVariant refused[] = {32768, -32769, 0xFFFFFFFFu, "32768", "abc", "", 1e9, QStringList{"1", "2"}, QVariant()};
+    for (const QVariant& stored : refused)
+        EXPECT_EQ(StoredCityIndexFrom(stored), std::nullopt) << stored.toString().toStdString();
+    EXPECT_EQ(StoredCityIndexFrom(std::nullopt), std::nullopt);
 }
 
-TEST(LoadSettings, VilleSelectsTheCityAndIsWrittenBackOrIsDroppedSilently) {
-    struct Case {
-        std::optional<QVariant> ville;
+// Each value is used or dropped on its own; what is used is written back once (the list and the
+// box run their handlers), and a first run writes nothing. Chemin is shown without any check.
+TEST(LoadSettings, EachValueIsUsedOrDroppedOnItsOwn) {
+    const std::optional<QVariant> none;
+    const QVariant folder("/srv/presse");
+    const struct {
+        std::optional<QVariant> ville, chemin;
         qint16 index;
-        const char* city;
-    };
-    const Case cases[] = {{QVariant(3u), 3, "Lyon"}, {QVariant("2"), 2, "Lille"}, {QVariant(10), 10, "Toulouse"},
-                          {QVariant(0), 0, ""},      {QVariant(-1), 0, ""},       {QVariant(11), 0, ""},
-                          {QVariant(32768), 0, ""},  {QVariant("Lyon"), 0, ""},   {std::nullopt, 0, ""}};
-    for (const Case& c : cases) {
+        const char *city, *shown; // shown nullptr: the box keeps its text
+    } cases[] = {{QVariant(3u), folder, 3, "Lyon", "/srv/presse"},
+                 {QVariant("2"), folder, 2, "Lille", "/srv/presse"},
+                 {QVariant(10), folder, 10, "Toulouse", "/srv/presse"},
+                 {QVariant(0), folder, 0, "", "/srv/presse"},
+                 {QVariant(-1), folder, 0, "", "/srv/presse"},
+                 {QVariant(11), folder, 0, "", "/srv/presse"},
+                 {QVariant(32768), folder, 0, "", "/srv/presse"},
+                 {QVariant("Lyon"), folder, 0, "", "/srv/presse"},
+                 {none, QVariant("E:\\Zoë\\Presse"), 0, "", "E:\\Zoë\\Presse"},
+                 {QVariant(3u), QVariant(""), 3, "Lyon", nullptr},
+                 {none, none, 0, "", nullptr}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.index);
         SelectionState state;
         FakeStore store;
         if (c.ville)
             store.values[kCityValueName] = *c.ville;
-        store.values[kFolderValueName] = QString("/srv/presse");
+        if (c.chemin)
+            store.values[kFolderValueName] = *c.chemin;
         FakeCityList cities(state, store);
         FakeFolderBox box(state, store, "initial");
         LoadSettings(state, store, cities, box);
         EXPECT_EQ(state.CityIndex, c.index);
         EXPECT_EQ(state.CityName, c.city);
-        EXPECT_EQ(state.SaveFolder, "/srv/presse"); // a bad Ville never drops Chemin
+        EXPECT_EQ(box.text, c.shown ? c.shown : "initial");
+        EXPECT_EQ(state.SaveFolder, c.shown ? c.shown : "");
         std::vector<std::pair<QString, QVariant>> expected;
         if (c.index > 0)
             expected.emplace_back(kCityValueName, QVariant(quint32(c.index)));
-        expected.emplace_back(kFolderValueName, QVariant("/srv/presse"));
+        if (c.shown)
+            expected.emplace_back(kFolderValueName, QVariant(QString::fromUtf8(c.shown)));
         EXPECT_EQ(store.writes, expected);
-    }
-}
-
-TEST(LoadSettings, CheminIsShownWhenNotEmptyWithoutAnyCheck) {
-    const std::pair<std::optional<QVariant>, const char*> cases[] = {{QVariant("/n/existe/plus"), "/n/existe/plus"},
-                                                                     {QVariant("E:\\Zoë\\Presse"), "E:\\Zoë\\Presse"},
-                                                                     {QVariant(""), nullptr},
-                                                                     {std::nullopt, nullptr}};
-    for (const auto& [chemin, shown] : cases) {
-        SelectionState state;
-        FakeStore store;
-        if (chemin)
-            store.values[kFolderValueName] = *chemin;
-        FakeCityList cities(state, store);
-        FakeFolderBox box(state, store, "initial");
-        LoadSettings(state, store, cities, box);
-        EXPECT_EQ(box.text, shown ? shown : "initial");
-        EXPECT_EQ(state.SaveFolder, shown ? shown : "");
-        EXPECT_EQ(store.writes.size(), shown ? 1u : 0u); // first run: nothing written
-        EXPECT_EQ(state.CityIndex, 0);
     }
 }
