@@ -132,8 +132,8 @@ TEST_F(MainWindow, ChosenPaperAndFolderReachTheDownload) {
     EXPECT_TRUE(messages.shown[0].startsWith("Téléchargement de Metro du ")) << messages.shown[0].toStdString();
 }
 
-// The About button opens the real About window beside this one and disables this one, which
-// stays on screen; the About window's own tests cover each way of closing it.
+// The About button opens the real About window and disables this one, which
+// stays on screen; the About window's own tests cover its place and each way of closing it.
 TEST_F(MainWindow, AboutButtonHandsOverUntilTheAboutWindowCloses) {
     Open();
     for (int opening = 0; opening < 2; ++opening) {
@@ -144,7 +144,6 @@ TEST_F(MainWindow, AboutButtonHandsOverUntilTheAboutWindowCloses) {
             if (top->objectName() == "frmAbout" && top->isVisible())
                 about << top;
         ASSERT_EQ(about.size(), 1);
-        EXPECT_EQ(about[0]->pos(), window->frameGeometry().topLeft() + QPoint(107, 33));
         EXPECT_FALSE(window->isEnabled());
         EXPECT_TRUE(window->isVisible());
         QPointer<QWidget> closing(about[0]);
