@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <functional>
@@ -182,11 +183,13 @@ const Fault kFaults[] = {
      5, "Le serveur n'a pas envoyé un fichier PDF.", After::Kept},
     {"RedirectsOfEveryKind",
      [](Rig& r) {
-         r.Route([](Rig& rig, auto& a) {
-             const int hop = rig.hits++;
+         r.server.routes().Get(".*", [&r](const httplib::Request& request, httplib::Response& a) {
+             // The hop is read from the address, not counted: a client may send a request twice.
+             const bool hopped = request.path.rfind("/hop", 0) == 0;
+             const int hop = hopped ? std::clamp(std::atoi(request.path.c_str() + 4), 0, 4) : 0;
              if (hop == 4)
-                 return Serve(rig, a);
-             a.set_redirect("/hop" + std::to_string(hop), std::array{301, 302, 307, 308}[hop]);
+                 return Serve(r, a);
+             a.set_redirect("/hop" + std::to_string(hop + 1), std::array{301, 302, 307, 308}[hop]);
          });
      },
      0, nullptr, After::Replaced},
