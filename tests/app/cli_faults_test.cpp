@@ -2,6 +2,7 @@
 // file of the same name is lost nor any "<target>.part" left behind.
 #include "support/qt_printers.h"
 #include "support/test_answers.h"
+#include "support/test_files.h"
 #include "support/test_server.h"
 
 #include <gtest/gtest.h>
@@ -18,8 +19,10 @@
 #include <functional>
 #include <thread>
 
+using lectoria::testing_support::Read;
 using lectoria::testing_support::ServeCut;
 using lectoria::testing_support::TestServer;
+using lectoria::testing_support::Write;
 
 namespace {
 
@@ -31,16 +34,6 @@ QDate RecentWeekday() {
     while (day.dayOfWeek() > 5)
         day = day.addDays(-1);
     return day;
-}
-
-QByteArray Read(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void Write(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()) << path.toStdString();
 }
 
 struct Ended {

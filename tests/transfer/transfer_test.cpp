@@ -3,6 +3,7 @@
 #include "sample_pdf.h"
 #include "support/qt_printers.h"
 #include "support/test_answers.h"
+#include "support/test_files.h"
 #include "support/test_server.h"
 #include "transfer/http_transfer_library.h"
 
@@ -19,8 +20,10 @@
 #include <functional>
 
 using namespace lectoria;
+using lectoria::testing_support::Read;
 using lectoria::testing_support::ServeCut;
 using lectoria::testing_support::TestServer;
+using lectoria::testing_support::Write;
 
 namespace {
 
@@ -34,16 +37,6 @@ TransferTuning FastTuning() {
     tuning.firstRetryPause = std::chrono::milliseconds(10);
     tuning.waitForCloseOnFailure = false;
     return tuning;
-}
-
-QByteArray Read(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void Write(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
 }
 
 void Serve(httplib::Response& response, const std::string& body = kPdf, const char* type = "application/pdf") {
