@@ -230,6 +230,28 @@ TEST_F(Transfer, LocalRefusalsNameTheirCause) {
     EXPECT_EQ(Files(), QStringList{"e.pdf"});
 }
 
+// Presses `button` of the progress window as soon as it is on screen, after noting what its
+// description and status lines say.
+struct WindowPress {
+    explicit WindowPress(const char* button) {
+        QObject::connect(&poll, &QTimer::timeout, [this, button] {
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                auto* pressed = window->findChild<QPushButton*>(button);
+                if (window->objectName() != "frmTransfert" || !window->isVisible() || !pressed)
+                    continue;
+                description = window->findChild<QLabel*>("lbl_Description")->text();
+                status = window->findChild<QLabel*>("lbl_Etat")->text();
+                poll.stop();
+                pressed->click();
+            }
+        });
+        poll.start(10);
+    }
+    QTimer poll;
+    QString description;
+    QString status;
+};
+
 TEST_F(Transfer, CancelFromTheWindowButton) {
     Route([this](const httplib::Request&, httplib::Response& r) {
         server.Hold();
@@ -242,27 +264,27 @@ TEST_F(Transfer, CancelFromTheWindowButton) {
     library.SetOption("description", "Metro édition Paris du 03/05/2007");
     QWidget owner;
     owner.show();
-    // Press "Annuler" as soon as the progress window is on screen.
-    QTimer poll;
-    QString shownDescription;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (window->objectName() != "frmTransfert" || !window->isVisible())
-                continue;
-            if (auto* description = window->findChild<QLabel*>("lbl_Description"))
-                shownDescription = description->text();
-            if (auto* cancel = window->findChild<QPushButton*>("cmd_Annuler")) {
-                poll.stop();
-                cancel->click();
-            }
-        }
-    });
-    poll.start(10);
+    WindowPress press("cmd_Annuler");
     const int result = library.Download(&owner, url, target);
     server.Release();
     EXPECT_EQ(result, TransferResult::Cancelled);
     EXPECT_EQ(library.LastError(), "Téléchargement annulé.");
-    EXPECT_EQ(shownDescription, "Metro édition Paris du 03/05/2007");
+    EXPECT_EQ(press.description, "Metro édition Paris du 03/05/2007");
     EXPECT_EQ(Read(target), kEarlier);
     EXPECT_EQ(Files(), QStringList{"e.pdf"});
+}
+
+// The window tells the cause in the very words the command line prints, and waits for "Fermer".
+TEST_F(Transfer, TheWindowShowsTheFailureUntilClosed) {
+    Route([](const httplib::Request&, httplib::Response& r) { r.status = 404; });
+    TransferTuning tuning = FastTuning();
+    tuning.waitForCloseOnFailure = true;
+    HttpTransferLibrary library(tuning);
+    QWidget owner;
+    owner.show();
+    WindowPress press("cmd_Fermer");
+    EXPECT_EQ(library.Download(&owner, url, target), TransferResult::NotFound);
+    EXPECT_EQ(press.status, "Édition introuvable sur le serveur (erreur 404).");
+    EXPECT_EQ(press.status, library.LastError());
+    EXPECT_EQ(Read(target), kEarlier);
 }
