@@ -68,14 +68,14 @@ std::optional<ContentRange> ParseContentRange(const QByteArray& value) {
     const QByteArray text = value.trimmed();
     if (!text.startsWith("bytes") || text.size() < 6 || (text[5] != ' ' && text[5] != '\t'))
         return std::nullopt;
-    const QByteArray spec = text.mid(6).trimmed();
-    const qsizetype dash = spec.indexOf('-');
-    const qsizetype slash = spec.indexOf('/');
+    const QByteArray bounds = text.mid(6).trimmed();
+    const qsizetype dash = bounds.indexOf('-');
+    const qsizetype slash = bounds.indexOf('/');
     if (dash < 0 || slash < dash)
         return std::nullopt;
-    const auto first = Number(spec.left(dash));
-    const auto last = Number(spec.mid(dash + 1, slash - dash - 1));
-    const QByteArray totalText = spec.mid(slash + 1);
+    const auto first = Number(bounds.left(dash));
+    const auto last = Number(bounds.mid(dash + 1, slash - dash - 1));
+    const QByteArray totalText = bounds.mid(slash + 1);
     const auto total = totalText == "*" ? std::optional<qint64>(-1) : Number(totalText);
     if (!first || !last || !total)
         return std::nullopt;
