@@ -34,7 +34,8 @@ ArchiveSettings LoadArchiveSettings(const EnvironmentReader& environment,
             target = value;
             return;
         }
-        complain(QStringLiteral("%1 ignorée : « %2 » n'est pas une adresse http:// ou https:// terminée par « / ». "
+        complain(QStringLiteral("%1 ignorée : « %2 » n'est pas une adresse http:// ou https:// terminée par « / », "
+                                "sans « ? » ni « # ». "
                                 "L'adresse par défaut est conservée.")
                      .arg(QString::fromLatin1(name), value));
     };

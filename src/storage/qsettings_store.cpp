@@ -35,8 +35,8 @@ bool MayReplace(const QString& fileName) {
     return info.isFile() && info.isWritable();
 }
 
-// QSettings writes a file under "<file>.lock" and waits for another holder of it until the lock
-// turns stale (30 s). Another instance holds it for the milliseconds of its own write; one that
+// QSettings writes a file under "<file>.lock" and, while the holder of that lock is alive, waits
+// for it without end. Another instance holds it for the milliseconds of its own write; one that
 // hangs or was stopped there would freeze the window on each change. A second's wait, then the
 // value is not written. A file without a lock beside it (or the Windows registry) is not asked.
 bool SettingsLockFree(const QString& fileName) {

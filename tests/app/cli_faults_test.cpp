@@ -111,8 +111,14 @@ void PrintTo(const Fault& fault, std::ostream* os) {
 }
 
 const Fault kFaults[] = {
-    {"UnresolvableHost", [](Rig& r) { r.env.insert("LECTORIA_METRO_URL", "http://archive.invalid/"); }, 5,
-     "Impossible de joindre le serveur.", After::Kept},
+    // A name longer than DNS allows (263 characters): the resolver refuses it without sending a
+    // query, so the failure is the same everywhere and nothing leaves the machine.
+    {"UnresolvableHost",
+     [](Rig& r) {
+         const QString label(63, 'a');
+         r.env.insert("LECTORIA_METRO_URL", "http://" + QStringList(4, label).join('.') + ".invalid/");
+     },
+     5, "Impossible de joindre le serveur.", After::Kept},
     {"ConnectionRefused",
      [](Rig& r) {
          const std::string closed = TestServer().url("/"); // its port is free again once it is gone
@@ -134,13 +140,13 @@ const Fault kFaults[] = {
          });
      },
      5, "Le serveur ne répond plus.", After::Kept},
-    // One byte a second keeps a 2 s time-out from firing although the whole takes longer.
+    // One byte a second keeps a 3 s time-out from firing although the whole takes longer.
     {"DribbleWithinTheTimeOut",
      [](Rig& r) {
-         r.env.insert("LECTORIA_DELAI_REPONSE", "2");
+         r.env.insert("LECTORIA_DELAI_REPONSE", "3");
          r.Route([](Rig&, auto& a) {
              a.set_content_provider(kPdf.size(), "application/pdf", [](size_t offset, size_t, httplib::DataSink& sink) {
-                 const size_t head = kPdf.size() - 3;
+                 const size_t head = kPdf.size() - 4;
                  if (offset >= head) // the pace is the fault under test, not a wait of the test
                      std::this_thread::sleep_for(std::chrono::seconds(1));
                  return sink.write(kPdf.data() + offset, offset < head ? head : 1);
@@ -205,8 +211,14 @@ const Fault kFaults[] = {
          r.Route([](Rig& rig, auto& a) {
              a.set_content_provider(kPdf.size(), "application/pdf",
                                     [&rig](size_t offset, size_t, httplib::DataSink& sink) {
-                                        if (offset > 0)
+                                        if (offset > 0) {
+                                            // Once the first bytes are in "<target>.part".
+                                            const QString part = rig.Target() + ".part";
+                                            QDeadlineTimer bound(10000);
+                                            while (QFileInfo(part).size() < 10 && !bound.hasExpired())
+                                                std::this_thread::yield();
                                             QDir(rig.folder).removeRecursively();
+                                        }
                                         return sink.write(kPdf.data() + offset, offset > 0 ? kPdf.size() - 10 : 10);
                                     });
          });
