@@ -31,7 +31,7 @@ Scheduler NativeScheduler() {
 QString SystemdQuoted(const QString& argument) {
     QString quoted = argument;
     quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
-    // systemd expands %x specifiers and $VARIABLES inside ExecStart=, even between quotes.
+    // systemd expands %x sequences and $VARIABLES inside ExecStart=, even between quotes.
     quoted.replace(QLatin1Char('%'), QLatin1String("%%")).replace(QLatin1Char('$'), QLatin1String("$$"));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }

@@ -16,7 +16,8 @@ public:
             return;
         // The folder went away with its lock file during the download: the download has said
         // so already, and Qt's own complaint that it cannot remove the file would only garble
-        // that message on the command line.
+        // that message on the command line. Nothing else in the program installs a handler, so
+        // the one in place is put back as it was.
         const QtMessageHandler previous = qInstallMessageHandler(IgnoreMessage);
         file_.reset();
         qInstallMessageHandler(previous);
