@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
             port = std::atoi(argv[++i]);
         } else {
-            std::fprintf(stderr, "Usage : lectoria-archive-locale [--port N]\n");
+            std::fprintf(stderr, "Usage : lectoria-archive-locale [--port N] (0 : un port libre)\n");
             return 2;
         }
     }
@@ -86,10 +86,14 @@ int main(int argc, char** argv) {
                                   edition->day.toString(QStringLiteral("dd/MM/yyyy")).toStdString();
         response.set_content(tools::MakeSamplePdf(title), "application/pdf");
     });
-    std::fprintf(stderr, "Archive d'exemple sur http://127.0.0.1:%d/\n", port);
-    if (!server.listen("127.0.0.1", port)) {
+    // Port 0 takes any free port. The address is printed once the port is bound, so a script
+    // that reads this line can connect at once.
+    const int bound = port == 0 ? server.bind_to_any_port("127.0.0.1") : (server.bind_to_port("127.0.0.1", port) ? port : -1);
+    if (bound <= 0) {
         std::fprintf(stderr, "Impossible d'écouter sur le port %d.\n", port);
         return 1;
     }
-    return 0;
+    std::fprintf(stderr, "Archive d'exemple sur http://127.0.0.1:%d/\n", bound);
+    std::fflush(stderr);
+    return server.listen_after_bind() ? 0 : 1;
 }

@@ -10,8 +10,8 @@
 
 namespace lectoria::cli {
 
-int ObservedTransfer::IsConnected() {
-    const int answer = inner_ ? inner_->IsConnected() : 1;
+int ObservedTransfer::IsConnected(const QString& url) {
+    const int answer = inner_ ? inner_->IsConnected(url) : 1;
     offline = answer == 0;
     return answer;
 }

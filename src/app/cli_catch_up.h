@@ -24,7 +24,7 @@ public:
     bool offline = false;
     bool attempted = false;
 
-    int IsConnected() override;
+    int IsConnected(const QString& url) override;
     void SetOption(const QString& name, const QString& value) override;
     void ClearFiles() override;
     int Download(QWidget* owner, const QString& url, const QString& file) override;

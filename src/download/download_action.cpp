@@ -27,6 +27,9 @@ QString EditionDateText(const QDate& day) {
 
 void DownloadSelectedEdition(SelectionState& state, DownloadContext& context) {
     CheckSelectedDate(state, context.calendar, context.clock, context.messages);
+    // The address and the file name are built from the date parts: they must describe the day the
+    // calendar shows now, after a refusal that put it back on today as after any earlier move.
+    RefreshDateParts(state, context.calendar.Day(), context.calendar.Month(), context.calendar.Year());
     if (state.DateRejected == 1)
         return;
     if (state.CityIndex < 1) {
@@ -53,7 +56,7 @@ void DownloadSelectedEdition(SelectionState& state, DownloadContext& context) {
     BuildSourceUrl(state, context.archives);
     BuildTargetFile(state);
 
-    if (context.transfer.IsConnected() == 0) {
+    if (context.transfer.IsConnected(state.SourceUrl) == 0) {
         context.messages.Show(QStringLiteral("Pas de connexion internet disponible"), MessageStyle::Exclamation,
                               kErrorTitle);
         return;

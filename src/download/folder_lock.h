@@ -50,7 +50,7 @@ public:
     FolderLockedTransfer(TransferLibrary& inner, FolderLocks& locks, std::chrono::milliseconds wait,
                          std::function<void(const QString&)> onBusy = {});
 
-    int IsConnected() override { return inner_.IsConnected(); }
+    int IsConnected(const QString& url) override { return inner_.IsConnected(url); }
     void SetOption(const QString& name, const QString& value) override { inner_.SetOption(name, value); }
     void ClearFiles() override;
     int Download(QWidget* owner, const QString& url, const QString& file) override;

@@ -1,5 +1,6 @@
 #include "transfer/connection_probe.h"
 
+#include <QHostAddress>
 #include <QNetworkInformation>
 #include <QNetworkInterface>
 
@@ -20,11 +21,25 @@ bool AnyInterfaceUp() {
 }
 } // namespace
 
-bool ProbeConnection() {
+bool IsLoopbackHost(const QString& host) {
+    const QString name = host.toLower();
+    if (name == QLatin1String("localhost") || name.endsWith(QLatin1String(".localhost")))
+        return true;
+    const QHostAddress address(name);
+    if (address.isNull())
+        return false;
+    bool mapped = false;
+    const quint32 ipv4 = address.toIPv4Address(&mapped);
+    return address.isLoopback() || (mapped && (ipv4 >> 24) == 127);
+}
+
+bool ProbeConnection(const QUrl& target) {
     const QString forced = qEnvironmentVariable("LECTORIA_CONNEXION");
     if (forced == QLatin1String("absente"))
         return false;
     if (forced == QLatin1String("presente"))
+        return true;
+    if (IsLoopbackHost(target.host()))
         return true;
     if (QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability)) {
         const auto reachability = QNetworkInformation::instance()->reachability();

@@ -320,8 +320,8 @@ HttpTransferLibrary::HttpTransferLibrary(TransferTuning tuning) : tuning_(std::m
     QNetworkProxyFactory::setUseSystemConfiguration(true); // system settings, or http_proxy
 }
 
-int HttpTransferLibrary::IsConnected() {
-    return ProbeConnection() ? 1 : 0;
+int HttpTransferLibrary::IsConnected(const QString& url) {
+    return ProbeConnection(QUrl(url)) ? 1 : 0;
 }
 
 void HttpTransferLibrary::SetOption(const QString& name, const QString& value) {

@@ -35,7 +35,7 @@ class HttpTransferLibrary final : public TransferLibrary {
 public:
     explicit HttpTransferLibrary(TransferTuning tuning = TuningFromEnvironment());
 
-    int IsConnected() override;
+    int IsConnected(const QString& url) override;
     void SetOption(const QString& name, const QString& value) override;
     void ClearFiles() override;
     int Download(QWidget* owner, const QString& url, const QString& file) override;

@@ -29,7 +29,8 @@ inline constexpr int TargetIsFolder = 13; // a folder already has the target's n
 class TransferLibrary {
 public:
     virtual ~TransferLibrary() = default;
-    virtual int IsConnected() = 0;                                         // 0 = no connection
+    // 0 = no connection to reach `url`; an address on this machine (127.0.0.1, localhost) needs none.
+    virtual int IsConnected(const QString& url) = 0;
     virtual void SetOption(const QString& name, const QString& value) = 0; // "label", "description"
     virtual void ClearFiles() = 0;
     // Blocks (with a modal progress window owned by `owner`, or console progress when owner is

@@ -144,6 +144,11 @@ frmAbout* frmAbout::Show(frmAbout* about, QWidget* mainWindow) {
     about->show();
     if (mainWindow)
         mainWindow->setEnabled(false);
+    // Not every window manager activates a new window by itself: without this, Enter and Escape
+    // would reach nobody until the user clicks into the About window.
+    about->raise();
+    about->activateWindow();
+    about->cmdOK_->setFocus(Qt::ActiveWindowFocusReason);
     return about;
 }
 

@@ -17,6 +17,10 @@ QString CityList::SelectedText() const {
 }
 
 QItemSelectionModel::SelectionFlags CityList::selectionCommand(const QModelIndex& index, const QEvent* event) const {
+    // A press, drag or release away from every entry (the blank strip under the last city, or a
+    // drag past the end of the list) would select nothing, that is clear the chosen city.
+    if (!index.isValid())
+        return QItemSelectionModel::NoUpdate;
     const QItemSelectionModel::SelectionFlags command = QListWidget::selectionCommand(index, event);
     if (command.testFlag(QItemSelectionModel::Deselect) || command.testFlag(QItemSelectionModel::Toggle))
         return QItemSelectionModel::NoUpdate;

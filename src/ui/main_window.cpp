@@ -8,6 +8,7 @@
 #include "ui/logos.h"
 #include "ui/qt_message_sink.h"
 
+#include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -53,7 +54,7 @@ frmLctr::frmLctr(SelectionState& state, MainWindowServices services)
     }
     setWindowIcon(ApplicationIcon());
     setFont(DialogFont());
-    resize(436, 198);
+    setFixedSize(436, 198); // no maximize button, whatever the window manager
     BuildControls();
     Wire();
     Load();
@@ -128,6 +129,16 @@ void frmLctr::Load() {
     opt_20m_->setChecked(true);
     Calendar1_->SetValue(services_.clock.Today());
     RefreshDateParts(state_, Calendar1_->Day(), Calendar1_->Month(), Calendar1_->Year());
+}
+
+void frmLctr::closeEvent(QCloseEvent* event) {
+    // Disabled means the About window is open over this one: closing now would end the program
+    // under it. The title-bar button, Alt+F4 and a window manager's request all land here.
+    if (!isEnabled()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void frmLctr::OnCityClick() {

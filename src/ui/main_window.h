@@ -43,6 +43,9 @@ public:
 
     SelectionState& state() { return state_; }
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void BuildControls();
     void Wire();

@@ -326,3 +326,40 @@ TEST_F(Cli, DailyTimerThroughSystemctlOrACrontabLine) {
                                          "--user enable --now lectoria.timer\n--user is-system-running\n"
                                          "--user disable --now lectoria.timer\n--user daemon-reload\n");
 }
+
+// On a machine whose only network is loopback, the sample archive on 127.0.0.1 is still reached,
+// while an archive elsewhere is reported as "no connection" (status 4). Both run in a network
+// namespace of their own, with the archive started inside it.
+TEST_F(Cli, LoopbackArchiveNeedsNoNetwork) {
+    const QString unshare = QStandardPaths::findExecutable("unshare");
+    QProcess probe;
+    probe.start(unshare, {"-rn", "true"});
+    if (unshare.isEmpty() || !probe.waitForFinished(10000) || probe.exitCode() != 0)
+        GTEST_SKIP() << "unshare -rn is not permitted here: the loopback-only check needs a network namespace";
+    const QString script = QStringLiteral(R"(set -u
+ip link set lo up
+mkfifo "$DOSSIER/.pret"
+"$ARCHIVE" --port 0 2>"$DOSSIER/.pret" &
+archive=$!
+exec 3<"$DOSSIER/.pret"
+read -r line <&3
+port=${line##*:}
+port=${port%/}
+LECTORIA_METRO_URL="http://127.0.0.1:$port/fr/divers/pdf/" "$CLI" "$@"
+echo "boucle=$?"
+LECTORIA_METRO_URL="http://192.0.2.1/fr/divers/pdf/" "$CLI" "$@"
+echo "ailleurs=$?"
+kill "$archive"
+)");
+    env.insert("ARCHIVE", QStringLiteral(LECTORIA_ARCHIVE_PATH));
+    env.insert("CLI", QStringLiteral(LECTORIA_CLI_PATH));
+    env.insert("DOSSIER", folder.path());
+    env.remove("LECTORIA_CONNEXION");
+    const QDate day = RecentWeekday();
+    const Outcome run = Start({"-rn", "sh", "-c", script, "sh", "--journal", "metro", "--ville", "Paris", "--date",
+                               day.toString(Qt::ISODate), "--dossier", folder.path()},
+                              unshare);
+    EXPECT_TRUE(run.out.endsWith(" réussi.\nboucle=0\nailleurs=4\n")) << run.out.toStdString() << run.err.toStdString();
+    EXPECT_EQ(run.err.trimmed(), "Pas de connexion internet disponible");
+    EXPECT_TRUE(QFile::exists(folder.filePath(day.toString("yyyyMMdd") + "_Metro_Paris.pdf")));
+}

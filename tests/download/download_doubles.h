@@ -15,7 +15,7 @@ struct FakeFiles final : FileLookup {
 };
 
 struct RecordingTransfer final : TransferLibrary {
-    int IsConnected() override {
+    int IsConnected(const QString&) override {
         calls << "IsConnected";
         return connected;
     }

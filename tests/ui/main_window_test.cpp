@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -173,6 +174,69 @@ TEST_F(MainWindow, OnlyASelectedEntryIsAChosenCity) {
     QTest::keyClick(list, Qt::Key_Up);
     EXPECT_EQ(state.CityName, "Strasbourg");
     EXPECT_EQ(store.values["Ville"].toInt(), 9);
+}
+
+// A refused Download puts the calendar back on today; what is fetched next, and named in every
+// message, is the day the calendar shows, not the day refused before.
+TEST_F(MainWindow, AfterARefusedDayTheCalendarsDayIsDownloaded) {
+    store.values = {{"Ville", 7}, {"Chemin", "/presse"}};
+    Open();
+    QTest::mouseClick(Find<QRadioButton>("opt_metro"), Qt::LeftButton);
+    auto* grid = Calendar()->findChild<QAbstractItemView*>("qt_calendar_calendarview");
+    ASSERT_NE(grid, nullptr);
+    QTest::keyClick(grid, Qt::Key_Up);
+    QTest::keyClick(grid, Qt::Key_Up); // 25 November, 14 days back: accepted for Metro
+    ASSERT_EQ(state.DayText + state.MonthText, "2511");
+    QTest::mouseClick(Find<QRadioButton>("opt_20m"), Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>("cmd_DL"), Qt::LeftButton);
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.shown[0].contains("20 minutes datant de plus de 7 jours")) << messages.shown[0].toStdString();
+    EXPECT_EQ(Calendar()->selectedDate(), clock.today);
+    EXPECT_EQ(state.DayText + state.MonthText + state.YearText, "09122026");
+
+    QTest::mouseClick(Find<QRadioButton>("opt_metro"), Qt::LeftButton);
+    QTest::mouseClick(Find<QPushButton>("cmd_DL"), Qt::LeftButton);
+    EXPECT_EQ(transfer.calls.last(), "Download http://m.test/fr/divers/pdf/2026/12/09/FRPAR_2026_12_09.pdf -> "
+                                     "/presse/20261209_Metro_Paris.pdf");
+    ASSERT_EQ(messages.shown.size(), 2);
+    EXPECT_TRUE(messages.shown[1].contains("2026") && messages.shown[1].contains("09"))
+        << messages.shown[1].toStdString();
+}
+
+// Once a city is chosen, no click or drag in the list takes it away: not a click in the blank
+// strip under the last city, not a drag from a city past the end of the list.
+TEST_F(MainWindow, TheChosenCityStaysChosen) {
+    store.values = {{"Ville", 7}};
+    Open();
+    auto* list = Find<QListWidget>("lst_Ville");
+    const QPoint lastCity = list->visualItemRect(list->item(9)).center();
+    const QPoint blank(lastCity.x(), list->viewport()->height() - 2);
+    ASSERT_FALSE(list->indexAt(blank).isValid());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, blank);
+    EXPECT_EQ(list->selectedItems().size(), 1);
+    EXPECT_EQ(state.CityName, "Paris");
+    QTest::mousePress(list->viewport(), Qt::LeftButton, {}, lastCity);
+    QMouseEvent drag(QEvent::MouseMove, blank, list->viewport()->mapToGlobal(blank), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &drag);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, blank);
+    EXPECT_EQ(list->selectedItems().size(), 1);
+    EXPECT_EQ(state.CityName, "Toulouse");
+    EXPECT_EQ(store.values["Ville"].toInt(), 10);
+}
+
+// While the About window is open the main window cannot be closed, whatever asks for it.
+TEST_F(MainWindow, ClosingIsRefusedWhileTheAboutWindowIsOpen) {
+    Open();
+    QTest::mouseClick(Find<QPushButton>("cmdAbout"), Qt::LeftButton);
+    ASSERT_FALSE(window->isEnabled());
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->objectName() == "frmAbout" && top->isVisible())
+            top->close();
+    ASSERT_TRUE(window->isEnabled());
+    EXPECT_TRUE(window->close());
 }
 
 // Every day chosen by the user is checked, by mouse or keyboard, the one already selected
