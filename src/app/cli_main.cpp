@@ -146,9 +146,7 @@ int RunOneEdition(const Request& request) {
 }
 
 QString SizeText(qint64 bytes) {
-    if (bytes < 1024 * 1024)
-        return QStringLiteral("%1 ko").arg((bytes + 1023) / 1024);
-    return FormatMegabytes(bytes);
+    return FormatSize(bytes);
 }
 
 const char* JsonStatus(EditionStatus status) {

@@ -21,6 +21,21 @@ QString FormatMegabytes(qint64 bytes) {
            QStringLiteral(" Mo");
 }
 
+QString FormatSize(qint64 bytes) {
+    if (bytes < 1024 * 1024)
+        return QStringLiteral("%1 ko").arg((bytes + 1023) / 1024);
+    return FormatMegabytes(bytes);
+}
+
+QString BreakablePaths(const QString& text) {
+    // A long folder path has no space to wrap at: let the line break after each separator
+    // instead of cutting a name in two at the window's edge.
+    QString breakable = text;
+    for (const QChar separator : {QLatin1Char('/'), QLatin1Char('\\')})
+        breakable.replace(separator, QString(separator) + QChar(0x200B));
+    return breakable;
+}
+
 namespace {
 
 QString TimeLeft(qint64 received, qint64 total, double speed) {
@@ -33,11 +48,11 @@ QString TimeLeft(qint64 received, qint64 total, double speed) {
 }
 
 QString Figures(qint64 received, qint64 total, double speed) {
-    QString text = FormatMegabytes(received);
+    QString text = FormatSize(received);
     if (total >= 0)
-        text += QStringLiteral(" sur ") + FormatMegabytes(total);
+        text += QStringLiteral(" sur ") + FormatSize(total);
     if (speed > 0)
-        text += QStringLiteral(" — ") + FormatMegabytes(static_cast<qint64>(speed)) + QStringLiteral("/s");
+        text += QStringLiteral(" — ") + FormatSize(static_cast<qint64>(speed)) + QStringLiteral("/s");
     const QString left = TimeLeft(received, total, speed);
     if (!left.isEmpty())
         text += QStringLiteral(" — ") + left;
@@ -89,6 +104,15 @@ public:
     QPushButton* button_;
     bool failed = false;
 
+    // A word-wrapped label needs more height once its text is longer; a window does not grow
+    // for that by itself, and the text would be clipped at its top and bottom.
+    void FitHeight() {
+        layout()->activate();
+        const int needed = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width()) : sizeHint().height();
+        if (needed > height())
+            resize(width(), needed);
+    }
+
     void RequestStop() {
         if (failed) {
             done(QDialog::Rejected);
@@ -121,8 +145,13 @@ public:
         dialog_.figures_->clear();
         dialog_.show();
     }
-    void SetStatus(const QString& text) override { dialog_.status_->setText(text); }
+    void SetStatus(const QString& text) override {
+        dialog_.status_->setText(BreakablePaths(text));
+        dialog_.FitHeight();
+    }
     void SetProgress(qint64 received, qint64 total, double speed) override {
+        received_ = received;
+        total_ = total;
         if (total > 0) {
             dialog_.bar_->setRange(0, 1000);
             dialog_.bar_->setValue(static_cast<int>(qMin<qint64>(1000, received * 1000 / total)));
@@ -133,11 +162,16 @@ public:
     }
     void ShowFailure(const QString& text, bool waitForClose) override {
         dialog_.failed = true;
-        dialog_.status_->setText(text);
+        // Nothing is coming any more: no speed, no time left.
+        if (!dialog_.figures_->text().isEmpty())
+            dialog_.figures_->setText(Figures(received_, total_, 0));
         dialog_.bar_->setRange(0, 1);
         dialog_.bar_->setValue(0);
         dialog_.button_->setText(QStringLiteral("Fermer"));
         dialog_.button_->setObjectName(QStringLiteral("cmd_Fermer"));
+        dialog_.button_->setDefault(true); // Enter closes, as Escape does
+        dialog_.button_->setFocus();
+        SetStatus(text);
         if (!waitForClose)
             return;
         QEventLoop loop;
@@ -148,6 +182,8 @@ public:
 
 private:
     ProgressDialog dialog_;
+    qint64 received_ = 0;
+    qint64 total_ = -1;
 };
 
 // One line on stderr, rewritten in place; nothing at all when stderr is not a terminal.

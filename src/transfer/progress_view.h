@@ -30,5 +30,9 @@ std::unique_ptr<ProgressView> MakeProgressView(QWidget* owner);
 
 // "12,3 Mo"
 QString FormatMegabytes(qint64 bytes);
+// "740 ko" below one megabyte, "12,3 Mo" from there on.
+QString FormatSize(qint64 bytes);
+// The text with a line-break opportunity after each path separator (an invisible U+200B).
+QString BreakablePaths(const QString& text);
 
 } // namespace lectoria

@@ -6,6 +6,7 @@
 #include "support/test_files.h"
 #include "support/test_server.h"
 #include "transfer/http_transfer_library.h"
+#include "transfer/progress_view.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <atomic>
 #include <functional>
@@ -284,7 +286,43 @@ TEST_F(Transfer, TheWindowShowsTheFailureUntilClosed) {
     owner.show();
     WindowPress press("cmd_Fermer");
     EXPECT_EQ(library.Download(&owner, url, target), TransferResult::NotFound);
+    press.status.remove(QChar(0x200B));
     EXPECT_EQ(press.status, "Édition introuvable sur le serveur (erreur 404).");
     EXPECT_EQ(press.status, library.LastError());
     EXPECT_EQ(Read(target), kEarlier);
+}
+
+// The window's figures use ko below one megabyte; after a failure they keep the sizes but lose
+// the speed and the time left, the whole cause shows (a long path wraps at its separators) and
+// Enter presses "Fermer".
+TEST(ProgressWindow, FailureShowsWholeAndEnterCloses) {
+    QWidget owner;
+    owner.show();
+    const auto view = MakeProgressView(&owner);
+    view->Start("Téléchargement en cours", "Metro édition Paris du 03/05/2007");
+    view->SetProgress(300 * 1024, 600 * 1024, 100 * 1024);
+    QWidget* window = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->objectName() == "frmTransfert")
+            window = top;
+    ASSERT_NE(window, nullptr);
+    auto* figures = window->findChild<QLabel*>("lbl_Chiffres");
+    EXPECT_EQ(figures->text(), "300 ko sur 600 ko — 100 ko/s — 4 s restantes");
+
+    const QString cause = "Impossible d'écrire dans le dossier " + QString("/presse").repeated(30) +
+                          " : il est en lecture seule ou n'existe plus.";
+    bool closedByEnter = false;
+    QTimer::singleShot(0, window, [&] {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window, Qt::Key_Return);
+        closedByEnter = !window->isVisible();
+        if (!closedByEnter) // unblock the wait below, and fail
+            window->findChild<QPushButton*>("cmd_Fermer")->click();
+    });
+    view->ShowFailure(cause, true);
+    EXPECT_TRUE(closedByEnter);
+    EXPECT_EQ(figures->text(), "300 ko sur 600 ko");
+    auto* status = window->findChild<QLabel*>("lbl_Etat");
+    EXPECT_EQ(status->text().remove(QChar(0x200B)), cause);
+    EXPECT_GE(status->height(), status->heightForWidth(status->width()));
+    EXPECT_LE(status->width(), window->width());
 }
