@@ -88,7 +88,8 @@ int main(int argc, char** argv) {
     });
     // Port 0 takes any free port. The address is printed once the port is bound, so a script
     // that reads this line can connect at once.
-    const int bound = port == 0 ? server.bind_to_any_port("127.0.0.1") : (server.bind_to_port("127.0.0.1", port) ? port : -1);
+    const int bound =
+        port == 0 ? server.bind_to_any_port("127.0.0.1") : (server.bind_to_port("127.0.0.1", port) ? port : -1);
     if (bound <= 0) {
         std::fprintf(stderr, "Impossible d'écouter sur le port %d.\n", port);
         return 1;

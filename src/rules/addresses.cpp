@@ -2,6 +2,7 @@
 
 #include "rules/editions.h"
 
+#include <QRegularExpression>
 #include <QTextStream>
 #include <QUrl>
 
@@ -23,6 +24,18 @@ bool IsValidBaseUrl(const QString& url) {
            !parsed.hasQuery() && !parsed.hasFragment();
 }
 
+QString BaseUrlFault(const QString& url) {
+    if (IsValidBaseUrl(url))
+        return {};
+    // The two faults that leave an address looking right to the eye are named as such.
+    if (url.contains(QRegularExpression(QStringLiteral("\\s"))))
+        return QStringLiteral("contient un espace, interdit dans une adresse (l'écrire %20)");
+    if (url.contains(QRegularExpression(QStringLiteral("%(?![0-9A-Fa-f]{2})"))))
+        return QStringLiteral("contient un « % » qui n'est pas suivi de deux chiffres hexadécimaux "
+                              "(écrire %25 pour un « % »)");
+    return QStringLiteral("n'est pas une adresse http:// ou https:// terminée par « / », sans « ? » ni « # »");
+}
+
 ArchiveSettings LoadArchiveSettings(const EnvironmentReader& environment,
                                     const std::function<void(const QString&)>& complain) {
     ArchiveSettings settings = DefaultArchiveSettings();
@@ -30,14 +43,13 @@ ArchiveSettings LoadArchiveSettings(const EnvironmentReader& environment,
         const QString value = environment(name);
         if (value.isEmpty())
             return;
-        if (IsValidBaseUrl(value)) {
+        const QString fault = BaseUrlFault(value);
+        if (fault.isEmpty()) {
             target = value;
             return;
         }
-        complain(QStringLiteral("%1 ignorée : « %2 » n'est pas une adresse http:// ou https:// terminée par « / », "
-                                "sans « ? » ni « # ». "
-                                "L'adresse par défaut est conservée.")
-                     .arg(QString::fromLatin1(name), value));
+        complain(QStringLiteral("%1 ignorée : « %2 » %3. L'adresse par défaut est conservée.")
+                     .arg(QString::fromLatin1(name), value, fault));
     };
     apply(kMetroUrlVariable, settings.MetroBaseUrl);
     apply(kTwentyMinutesUrlVariable, settings.TwentyMinutesBaseUrl);

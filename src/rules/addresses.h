@@ -25,6 +25,10 @@ ArchiveSettings DefaultArchiveSettings();
 // True for an http:// or https:// address with a host that ends with "/".
 bool IsValidBaseUrl(const QString& url);
 
+// What is wrong with a base address, as the end of a French sentence about it ("contient un
+// espace…", "n'est pas une adresse http://…"); empty when it is valid.
+QString BaseUrlFault(const QString& url);
+
 // Defaults, replaced by LECTORIA_METRO_URL / LECTORIA_20MINUTES_URL when they hold a valid
 // base address. A bad value is reported through `complain` (one French line) and ignored.
 using EnvironmentReader = std::function<QString(const char* name)>;

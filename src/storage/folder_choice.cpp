@@ -2,22 +2,72 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
+#include <QStandardPaths>
 
 namespace lectoria {
 
 namespace {
 
+// The file model writes its type, size and date columns in the system's language; the whole
+// program speaks French, so the picker does too.
+class FrenchFileColumns final : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (role != Qt::DisplayRole || !files || !index.isValid())
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex source = mapToSource(index);
+        const QLocale french(QLocale::French, QLocale::France);
+        switch (index.column()) {
+        case 1: // size
+            return files->isDir(source) ? QString() : french.formattedDataSize(files->size(source));
+        case 2: // type
+            return files->isDir(source) ? QStringLiteral("Dossier") : QIdentityProxyModel::data(index, role);
+        case 3: // date modified
+            return french.toString(files->lastModified(source), QStringLiteral("dd/MM/yyyy HH:mm"));
+        default:
+            return QIdentityProxyModel::data(index, role);
+        }
+    }
+};
+
 class DialogFolderPicker final : public FolderPicker {
 public:
     QString BrowseForFolder(QWidget* owner, const QString& title) override {
-        const QString folder = QFileDialog::getExistingDirectory(owner, title);
+        const auto dialog = NewFolderDialog(owner, title);
+        if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+            return {};
+        const QString folder = dialog->selectedFiles().first();
         // Qt gives "/" separators on every platform; the drive check and the file names built
-        // from the folder expect the platform's own ("C:\..." on Windows).
+        // from the folder expect the platform's own ("C:\\..." on Windows).
         return folder.isEmpty() ? QString() : QDir::toNativeSeparators(folder);
     }
 };
 
 } // namespace
+
+QString FolderPickerStartFolder() {
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (!desktop.isEmpty() && QFileInfo(desktop).isDir())
+        return desktop;
+    return QDir::homePath();
+}
+
+std::unique_ptr<QFileDialog> NewFolderDialog(QWidget* owner, const QString& title) {
+    auto dialog = std::make_unique<QFileDialog>(owner, title, FolderPickerStartFolder());
+    // Qt's own dialog: a platform dialog would speak the desktop's language, not the program's.
+    dialog->setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setLocale(QLocale(QLocale::French, QLocale::France));
+    dialog->setProxyModel(new FrenchFileColumns(dialog.get()));
+    dialog->resize(720, 440); // room for "Dernière modification" and a whole date
+    return dialog;
+}
 
 std::unique_ptr<FolderPicker> MakeDialogFolderPicker() {
     return std::make_unique<DialogFolderPicker>();

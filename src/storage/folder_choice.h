@@ -8,6 +8,7 @@
 #include <QString>
 #include <memory>
 
+class QFileDialog;
 class QWidget;
 
 namespace lectoria {
@@ -21,8 +22,15 @@ public:
     virtual QString BrowseForFolder(QWidget* owner, const QString& title) = 0;
 };
 
-// QFileDialog::getExistingDirectory, native where the platform has one.
+// Qt's own folder dialog, in French whatever the system's language, opened on the desktop.
 std::unique_ptr<FolderPicker> MakeDialogFolderPicker();
+
+// Where the picker opens: the user's desktop folder (XDG_DESKTOP_DIR on Linux) when it exists,
+// else the home folder.
+QString FolderPickerStartFolder();
+
+// The picker's dialog, not yet shown: folders only, French columns (type, sizes, dates).
+std::unique_ptr<QFileDialog> NewFolderDialog(QWidget* owner, const QString& title);
 
 struct FolderChoiceContext {
     QWidget* owner = nullptr;

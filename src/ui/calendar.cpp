@@ -18,6 +18,9 @@ QFont CalendarFont(qreal points, bool bold) {
 MonthCalendar::MonthCalendar(QWidget* parent) : QCalendarWidget(parent) {
     setLocale(QLocale(QLocale::French, QLocale::France));
     setFirstDayOfWeek(Qt::Monday);
+    // Typing digits would open an inline date editor that applies a half-typed date a moment
+    // later; the arrow keys and the mouse choose the day.
+    setDateEditEnabled(false);
     setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
     setHorizontalHeaderFormat(QCalendarWidget::SingleLetterDayNames); // "sam." does not fit a 29-pixel column
     setFont(CalendarFont(8.25, false));

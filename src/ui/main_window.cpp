@@ -8,7 +8,11 @@
 #include "ui/logos.h"
 #include "ui/qt_message_sink.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -37,6 +41,31 @@ template <typename Widget> Widget* Place(QWidget* parent, const char* name, QRec
     widget->setObjectName(QString::fromLatin1(name));
     widget->setGeometry(where);
     return widget;
+}
+
+// Waiting for the lock of a folder where another run writes can take seconds: the pointer
+// says that the window is busy meanwhile.
+class WaitCursorLocks final : public FolderLocks {
+public:
+    explicit WaitCursorLocks(FolderLocks& inner) : inner_(inner) {}
+    std::unique_ptr<FolderLockHold> Take(const QString& folder, std::chrono::milliseconds wait) override {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        auto hold = inner_.Take(folder, wait);
+        QApplication::restoreOverrideCursor();
+        return hold;
+    }
+
+private:
+    FolderLocks& inner_;
+};
+
+// The folder's path on one line of a wrapped message: no break at its spaces or separators.
+QString KeepPathWhole(QString text, const QString& path) {
+    QString glued = path;
+    glued.replace(QLatin1Char(' '), QChar(0x00A0));
+    for (const QChar separator : {QLatin1Char('/'), QLatin1Char('\\')})
+        glued.replace(separator, QString(separator) + QChar(0x2060)); // word joiner
+    return text.replace(path, glued);
 }
 
 } // namespace
@@ -95,6 +124,7 @@ void frmLctr::BuildControls() {
     for (QPushButton* button : {cmd_DL_, cmd_Open_, cmdAbout_}) {
         button->setAutoDefault(false);
         button->setDefault(false);
+        button->installEventFilter(this); // Enter presses the focused button, as Space does
     }
     // Keyboard order: the list first, then as the controls are listed; labels take no focus.
     QWidget* order[] = {lst_Ville_, Calendar1_, cmd_DL_, opt_20m_, opt_metro_, cmd_Open_, txt_ChemFich_, cmdAbout_};
@@ -141,6 +171,20 @@ void frmLctr::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
 }
 
+bool frmLctr::eventFilter(QObject* watched, QEvent* event) {
+    // No button is a default one (Enter in the folder box must not start a download), so a
+    // button only takes Enter when it has the focus itself.
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if (button && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            button->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void frmLctr::OnCityClick() {
     SelectCity(state_, CurrentText(), CurrentRow());
     StoreCityIndex(state_, services_.settings);
@@ -158,9 +202,11 @@ void frmLctr::OnDayChosen() {
 
 void frmLctr::OnDownload() {
     // The same folder lock as lectoria-cli, so a timer run and this window never write one file at once.
-    FolderLockedTransfer transfer(
-        services_.transfer, SystemFolderLocks(), kWindowLockWait,
-        [this](const QString& text) { messages_->Show(text, MessageStyle::Exclamation, QStringLiteral("Erreur")); });
+    WaitCursorLocks locks(services_.locks ? *services_.locks : SystemFolderLocks());
+    FolderLockedTransfer transfer(services_.transfer, locks, kWindowLockWait, [this](const QString& text) {
+        const QString folder = QDir::toNativeSeparators(QFileInfo(state_.TargetFile).absolutePath());
+        messages_->Show(KeepPathWhole(text, folder), MessageStyle::Exclamation, QStringLiteral("Erreur"));
+    });
     DownloadContext context{this,  *Calendar1_, services_.clock,   *messages_, services_.drives, services_.files,
                             *this, transfer,    services_.archives};
     DownloadSelectedEdition(state_, context);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "download/download_action.h"
+#include "download/folder_lock.h"
 #include "rules/addresses.h"
 #include "rules/ports.h"
 #include "rules/selection_state.h"
@@ -31,6 +32,7 @@ struct MainWindowServices {
     TransferLibrary& transfer;
     ArchiveSettings archives;
     MessageSink* messages = nullptr; // null: message boxes on this window
+    FolderLocks* locks = nullptr;    // null: the lock files of the folders
 };
 
 // frmLctr: the city list, the two papers, the calendar, the folder and the two buttons.
@@ -45,6 +47,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildControls();

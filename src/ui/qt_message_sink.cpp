@@ -2,7 +2,9 @@
 
 #include "rules/version.h"
 
+#include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
 
 namespace lectoria {
 
@@ -19,12 +21,30 @@ QMessageBox::Icon IconOf(int style) {
         return QMessageBox::NoIcon;
     }
 }
+// QMessageBox wraps any text wider than half the screen or 500 pixels, which breaks short lines
+// such as the age refusal in two. A line gets all the room it needs, up to a width that still
+// reads as a message box; longer paragraphs wrap at their spaces.
+void GiveLinesTheirRoom(QMessageBox& box, const QString& text) {
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (!label)
+        return;
+    const QFontMetrics metrics(label->font());
+    int widest = 0;
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        widest = qMax(widest, metrics.horizontalAdvance(line));
+    int limit = 640;
+    if (const QScreen* screen = box.screen())
+        limit = qMin(limit, screen->availableGeometry().width() * 4 / 5);
+    label->setMinimumWidth(qMin(widest + 2, limit));
+}
+
 } // namespace
 
 int QtMessageSink::Show(const QString& text, int style, const QString& title) {
     QString shown = text;
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     QMessageBox box(IconOf(style), title.isEmpty() ? ApplicationTitle() : title, shown, QMessageBox::NoButton, parent_);
+    GiveLinesTheirRoom(box, shown);
     const bool yesNo = (style & 0x0F) == MessageStyle::YesNo;
     if (!yesNo) {
         box.setStandardButtons(QMessageBox::Ok);

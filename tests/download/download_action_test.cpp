@@ -133,10 +133,13 @@ TEST_F(DownloadAction, AFailedTransferShowsNothing) {
 
 // The calendar moved to 30 April by the user: the description and the message read the calendar,
 // the file name reads the date parts the window refreshed.
-TEST_F(DownloadAction, DescriptionAndMessageUseTheCalendarDateButFileUsesTheParts) {
+// Date parts left from an earlier day never reach the address or the file: the calendar's day
+// is fetched, under its padded parts, and named in the description and the message.
+TEST_F(DownloadAction, TheCalendarsDayIsFetchedWhateverThePartsSaidBefore) {
     calendar.SetValue(QDate(2007, 4, 30));
-    RefreshDateParts(state, 30, 4, 2008);
+    RefreshDateParts(state, 3, 5, 2007);
     EXPECT_EQ(Run(), QStringList{"Téléchargement de Metro du 30/04/2007 réussi.|0|"});
     EXPECT_TRUE(transfer.calls.contains("SetOption description=Metro édition Paris du 30/04/2007"));
-    EXPECT_TRUE(state.TargetFile.endsWith("20080430_Metro_Paris.pdf"));
+    EXPECT_EQ(state.SourceUrl, "http://m.test/fr/divers/pdf/2007/04/30/FRPAR_2007_04_30.pdf");
+    EXPECT_TRUE(state.TargetFile.endsWith("20070430_Metro_Paris.pdf"));
 }

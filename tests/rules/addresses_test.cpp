@@ -96,4 +96,22 @@ TEST(ArchiveSettings, EnvironmentOverridesOnlyWithAValidBaseAddress) {
         ASSERT_EQ(complaints.size(), 1) << bad.toStdString();
         EXPECT_TRUE(complaints[0].contains(kTwentyMinutesUrlVariable));
     }
+
+    // Each complaint says what is wrong with the value.
+    env.erase(kTwentyMinutesUrlVariable);
+    const struct {
+        const char* value;
+        const char* fault;
+    } told[] = {
+        {"http://host/no-slash", "n'est pas une adresse http:// ou https:// terminée par « / », sans « ? » ni « # »"},
+        {"http://host/mes archives/", "contient un espace, interdit dans une adresse (l'écrire %20)"},
+        {"http://host/100%/", "contient un « % » qui n'est pas suivi de deux chiffres hexadécimaux (écrire %25 "
+                              "pour un « % »)"}};
+    for (const auto& t : told) {
+        env[kMetroUrlVariable] = t.value;
+        load();
+        ASSERT_EQ(complaints.size(), 1) << t.value;
+        EXPECT_EQ(complaints[0], QString("LECTORIA_METRO_URL ignorée : « %1 » %2. L'adresse par défaut est conservée.")
+                                     .arg(t.value, t.fault));
+    }
 }

@@ -5,6 +5,7 @@
 #include "support/qt_printers.h"
 #include "ui/logos.h"
 #include "ui/main_window.h"
+#include "ui/qt_message_sink.h"
 
 #include <gtest/gtest.h>
 
@@ -13,11 +14,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 using namespace lectoria;
 
@@ -294,4 +297,80 @@ TEST(Logos, TextStaysInsideAndHighDpiKeepsTheDesignSize) {
     const QPixmap sharp = DrawMetroLogo(2);
     EXPECT_EQ(sharp.size(), QSize(100, 30));
     EXPECT_EQ(sharp.deviceIndependentSize(), QSizeF(50, 15));
+}
+
+namespace {
+// A folder whose lock another run keeps; notes the pointer while the window waits for it.
+struct TakenLocks final : FolderLocks {
+    std::unique_ptr<FolderLockHold> Take(const QString&, std::chrono::milliseconds) override {
+        cursorWhileWaiting = QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : Qt::ArrowCursor;
+        return nullptr;
+    }
+    Qt::CursorShape cursorWhileWaiting = Qt::ArrowCursor;
+};
+} // namespace
+
+// A folder busy with another download: the busy pointer while the window waits, then a message
+// that keeps the folder's path whole (no break at its spaces or slashes).
+TEST_F(MainWindow, BusyFolderShowsTheWaitThenTheWholePath) {
+    TakenLocks locks;
+    store.values = {{"Ville", 7}, {"Chemin", "/mes journaux/presse"}};
+    files.existing << "/mes journaux/presse";
+    window = std::make_unique<frmLctr>(
+        state,
+        MainWindowServices{store, clock, picker, drives, files, transfer,
+                           ArchiveSettings{"http://m.test/fr/divers/pdf/", "http://v.test/"}, &messages, &locks});
+    window->show();
+    QTest::mouseClick(Find<QPushButton>("cmd_DL"), Qt::LeftButton);
+    EXPECT_EQ(locks.cursorWhileWaiting, Qt::WaitCursor);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    ASSERT_EQ(messages.shown.size(), 1);
+    const QString glued = QString("/\u2060mes\u00A0journaux/\u2060presse");
+    EXPECT_TRUE(messages.shown[0].contains(" " + glued + " ")) << messages.shown[0].toStdString();
+    EXPECT_EQ(QString(messages.shown[0]).remove(QChar(0x2060)).replace(QChar(0xA0), ' '),
+              FolderBusyMessage("/mes journaux/presse", kWindowLockWait) + "|48|Erreur");
+}
+
+// Enter presses the focused button; digits typed into the calendar choose nothing.
+TEST_F(MainWindow, KeyboardPressesButtonsAndTypingDoesNotPickADay) {
+    Open();
+    picker.answer = "/presse";
+    auto* folderButton = Find<QPushButton>("cmd_Open");
+    folderButton->setFocus();
+    QTest::keyClick(folderButton, Qt::Key_Return);
+    EXPECT_EQ(Find<QLineEdit>("txt_ChemFich")->text(), "/presse");
+
+    auto* grid = Calendar()->findChild<QAbstractItemView*>("qt_calendar_calendarview");
+    const auto visibleParts = [this] {
+        int count = 0;
+        for (QWidget* part : Calendar()->findChildren<QWidget*>())
+            count += part->isVisible();
+        return count;
+    };
+    const int before = visibleParts();
+    QTest::keyClicks(grid, "15");
+    EXPECT_EQ(visibleParts(), before);
+    EXPECT_EQ(Calendar()->selectedDate(), clock.today);
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+// A message box gives its lines the room they need: the first line of the age refusal stays whole.
+TEST(MessageBoxes, ALineIsNotWrapped) {
+    QWidget owner;
+    owner.show();
+    QtMessageSink sink(&owner);
+    const QString first = "Impossible de télécharger une édition de 20 minutes datant de plus de 7 jours.";
+    int labelWidth = 0;
+    int lineWidth = -1;
+    QTimer::singleShot(0, &owner, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+        labelWidth = label->width();
+        lineWidth = QFontMetrics(label->font()).horizontalAdvance(first);
+        box->accept();
+    });
+    sink.Show(first + "\r\nVeuillez sélectionner une date plus proche.", MessageStyle::Critical, "Erreur");
+    EXPECT_GE(labelWidth, lineWidth);
 }
