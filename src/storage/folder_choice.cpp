@@ -4,8 +4,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QStandardPaths>
+#include <QTreeView>
 
 namespace lectoria {
 
@@ -65,7 +67,15 @@ std::unique_ptr<QFileDialog> NewFolderDialog(QWidget* owner, const QString& titl
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setLocale(QLocale(QLocale::French, QLocale::France));
     dialog->setProxyModel(new FrenchFileColumns(dialog.get()));
-    dialog->resize(720, 440); // room for "Dernière modification" and a whole date
+    dialog->resize(720, 440);
+    // Every column as wide as its French header and its longest entry: nothing clipped.
+    if (auto* details = dialog->findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = details->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < 4; ++column)
+            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
     return dialog;
 }
 
