@@ -177,10 +177,8 @@ int RunMissingEditions(const Request& request) {
     Printer printer(request.output);
     // No city at all still goes through the action, which asks for one.
     const QStringList cities = request.cities.isEmpty() ? QStringList{QString()} : request.cities;
-    for (const QString& paper : request.papers)
-        for (const QString& city : request.cities)
-            if (!IsPaperDistributed(paper, city))
-                printer.Note(QStringLiteral("%1 n'est pas distribué à %2 : ignoré.").arg(paper, city));
+    for (const QString& line : NotDistributedLines(request.papers, request.cities))
+        printer.Note(line);
 
     const std::chrono::milliseconds wait = LockWait(kCommandLineLockWait);
     auto lock = SystemFolderLocks().Take(request.folder, wait);
@@ -284,10 +282,10 @@ int main(int argc, char** argv) {
                                                  "AAAAMMJJ_<journal>_<ville>.pdf)."),
                                   QStringLiteral("N"));
     const QCommandLineOption silent(QStringLiteral("sans-notification"),
-                                    QStringLiteral("Avec --manquantes : pas de notification du bureau après le "
-                                                   "passage (par défaut, une notification annonce les éditions "
-                                                   "arrivées ou en échec ; son action « Ouvrir » ouvre la plus "
-                                                   "récente)."));
+                                    QStringLiteral("Avec --manquantes ou --programmer : pas de notification du "
+                                                   "bureau après le passage (par défaut, une notification annonce "
+                                                   "les éditions arrivées ou en échec ; son action « Ouvrir » ouvre "
+                                                   "la plus récente)."));
     const QCommandLineOption schedule(QStringLiteral("programmer"),
                                       QStringLiteral("Lance --manquantes chaque jour à cette heure (minuteur "
                                                      "systemd de l'utilisateur ; Planificateur de tâches sous "

@@ -1,5 +1,6 @@
 #include "catchup/run_report.h"
 
+#include "rules/editions.h"
 #include "transfer/progress_view.h"
 
 #include <QDir>
@@ -49,6 +50,15 @@ QString StatusText(const EditionReport& report) {
 }
 
 } // namespace
+
+QStringList NotDistributedLines(const QStringList& papers, const QStringList& cities) {
+    QStringList lines;
+    for (const QString& paper : papers)
+        for (const QString& city : cities)
+            if (!IsPaperDistributed(paper, city))
+                lines << QStringLiteral("%1 n'est pas distribué à %2 : ignoré.").arg(paper, city);
+    return lines;
+}
 
 QString EditionText(const Edition& edition) {
     return QStringLiteral("%1 %2 du %3").arg(edition.paper, edition.city, EditionDateText(edition.day));

@@ -5,8 +5,13 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace lectoria::catchup {
+
+// "<paper> n'est pas distribué à <city> : ignoré." for each pair of these papers and cities the
+// catch-up skips.
+QStringList NotDistributedLines(const QStringList& papers, const QStringList& cities);
 
 // "Metro Paris du 08/12/2026"
 QString EditionText(const Edition& edition);
