@@ -94,7 +94,9 @@ struct Rig {
         env.insert("LECTORIA_20MINUTES_URL", QString::fromStdString(archive.url("/")));
         env.insert("LC_ALL", "C");
         env.insert("ASAN_OPTIONS", "detect_leaks=0:verify_asan_link_order=0");
-        env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
+        // Never an empty address: Qt would then look for the desktop's own bus.
+        env.insert("DBUS_SESSION_BUS_ADDRESS",
+                   bus.address.isEmpty() ? "unix:path=" + work.filePath("absent") : bus.address);
         env.insert("PATH", work.path() + ":" + env.value("PATH"));
         Write(work.filePath("xdg-open"), QString("#!/bin/sh\nprintf '%s\\n' \"$*\" > '%1/ouvert.tmp'\n"
                                                  "mv '%1/ouvert.tmp' '%1/ouvert'\n")
@@ -105,6 +107,7 @@ struct Rig {
     ~Rig() { Stop(service); }
 
     void StartService(const QString& answer) {
+        ASSERT_FALSE(bus.address.isEmpty()) << "dbus-daemon: " << bus.daemon.readAllStandardError().toStdString();
         QProcessEnvironment serviceEnv;
         serviceEnv.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
         service.setProcessEnvironment(serviceEnv);
