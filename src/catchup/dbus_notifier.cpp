@@ -34,10 +34,11 @@ bool DBusNotifier::Show(const ArrivalNotice& notice) {
     if (capabilities.type() != QDBusMessage::ReplyMessage)
         return false;
     const QStringList offered = capabilities.arguments().value(0).toStringList();
-    // Listened to before the call: the answer may come as soon as the notification is up.
-    bus_.connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this,
-                 SLOT(OnActionInvoked(uint, QString)));
-    bus_.connect(kService, kPath, kInterface, QStringLiteral("NotificationClosed"), this, SLOT(OnClosed(uint, uint)));
+    // Listened to before the call: the answer may come as soon as the notification is up. One
+    // slot for every signal of the interface: with one connection per signal, Qt D-Bus was seen
+    // to hand over a NotificationClosed before the ActionInvoked sent ahead of it, and the click
+    // was lost.
+    bus_.connect(kService, kPath, kInterface, QString(), this, SLOT(OnSignal(QDBusMessage)));
 
     canOpen_ = !notice.newestFile.isEmpty() && offered.contains(QStringLiteral("actions"));
     QStringList actions;
@@ -69,12 +70,13 @@ bool DBusNotifier::WaitForOpen(std::chrono::milliseconds bound) {
     return open_;
 }
 
-void DBusNotifier::OnActionInvoked(uint id, const QString& action) {
-    Answer(id, action == kOpenAction || action == kDefaultAction);
-}
-
-void DBusNotifier::OnClosed(uint id, uint) {
-    Answer(id, false);
+void DBusNotifier::OnSignal(const QDBusMessage& message) {
+    const QList<QVariant> arguments = message.arguments();
+    const uint id = arguments.value(0).toUInt();
+    if (message.member() == QLatin1String("ActionInvoked"))
+        Answer(id, arguments.value(1).toString() == kOpenAction || arguments.value(1).toString() == kDefaultAction);
+    else if (message.member() == QLatin1String("NotificationClosed"))
+        Answer(id, false);
 }
 
 void DBusNotifier::Answer(uint id, bool open) {

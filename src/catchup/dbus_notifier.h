@@ -3,6 +3,7 @@
 #include "catchup/arrival_notice.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QObject>
 
 class QEventLoop;
@@ -21,8 +22,7 @@ public:
     bool WaitForOpen(std::chrono::milliseconds bound) override;
 
 private slots:
-    void OnActionInvoked(uint id, const QString& action);
-    void OnClosed(uint id, uint reason);
+    void OnSignal(const QDBusMessage& message);
 
 private:
     void Answer(uint id, bool open);
