@@ -1,10 +1,13 @@
 // lectoria-cli: the Download action without a window. Same rules, same checks, same library
 // as the window; messages go to the terminal instead of message boxes. It can also fetch every
 // edition still missing from the folder, and set that up as a daily run.
-#include "cli_catch_up.h"
 #include "cli_options.h"
-#include "cli_schedule.h"
 
+#include "catchup/arrival_notice.h"
+#include "catchup/catch_up.h"
+#include "catchup/daily_run.h"
+#include "catchup/dbus_notifier.h"
+#include "catchup/run_report.h"
 #include "download/download_action.h"
 #include "download/folder_lock.h"
 #include "rules/editions.h"
@@ -12,14 +15,11 @@
 #include "storage/drive_check.h"
 #include "storage/settings_store.h"
 #include "transfer/http_transfer_library.h"
-#include "transfer/progress_view.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLibraryInfo>
 #include <QNetworkProxyFactory>
 #include <QStandardPaths>
@@ -27,6 +27,7 @@
 #include <QTranslator>
 
 using namespace lectoria;
+using namespace lectoria::catchup;
 using namespace lectoria::cli;
 
 namespace {
@@ -52,16 +53,6 @@ public:
         (style == MessageStyle::Ok ? Out() : Err()) << ForTerminal(text) << Qt::endl;
         return kAnswerOk;
     }
-};
-
-class FixedFolderBox final : public FolderBoxPort {
-public:
-    explicit FixedFolderBox(QString text) : text_(std::move(text)) {}
-    QString Text() const override { return text_; }
-    void SetText(const QString& text) override { text_ = text; }
-
-private:
-    QString text_;
 };
 
 void LoadFrenchTranslations(QCoreApplication& app) {
@@ -92,6 +83,7 @@ struct Request {
     bool folderGiven = false;
     std::optional<int> keepDays;
     Output output = Output::Normal;
+    bool notify = true;
 };
 
 // The stored city and folder are defaults only; the command line never writes them.
@@ -105,163 +97,91 @@ void ApplyStoredDefaults(Request& request) {
 }
 
 int RunOneEdition(const Request& request) {
-    const QString city = request.cities.value(0);
-    SelectionState state;
-    state.AppVersion = VersionText();
-    SelectCity(state, city, static_cast<int>(CityNames().indexOf(city)));
-    SelectPaper(state, request.papers.first());
-    PlainCalendar calendar(request.day);
-    RefreshDateParts(state, calendar.Day(), calendar.Month(), calendar.Year());
-    state.SaveFolder = request.folder;
-
     const SystemClock clock;
     HttpTransferLibrary library;
     FolderLockedTransfer locked(library, SystemFolderLocks(), LockWait(kCommandLineLockWait));
-    ObservedTransfer transfer(request.addressOnly ? nullptr : &locked);
     TerminalMessages messages;
     const auto drives = MakeSystemDriveQuery();
     SystemFileLookup files;
-    FixedFolderBox folderBox(request.folder);
     const ArchiveSettings archives = LoadArchiveSettingsFromEnvironment();
-    DownloadContext context{nullptr, calendar, clock, messages, *drives, files, folderBox, transfer, archives};
+    CatchUpServices services{*drives, files, locked, archives};
+    const OneEditionResult result = FetchOneEdition(
+        {request.papers.first(), request.cities.value(0), request.day, request.folder, request.addressOnly}, clock,
+        messages, services);
 
-    DownloadSelectedEdition(state, context);
-
-    if (transfer.offline)
+    switch (result.end) {
+    case OneEditionEnd::Offline:
         return ExitStatus::NoConnection;
-    if (!transfer.attempted)
+    case OneEditionEnd::Refused:
         return ExitStatus::Refused;
-    if (request.addressOnly) {
-        Out() << state.SourceUrl << '\n' << state.TargetFile << Qt::endl;
-        return ExitStatus::Success;
-    }
-    if (state.DownloadResult == TransferResult::Downloaded)
-        return ExitStatus::Success;
-    if (state.DownloadResult == kFolderBusy) {
-        Err() << locked.LastError() << Qt::endl;
+    case OneEditionEnd::FolderBusy:
+        Err() << result.error << Qt::endl;
         return ExitStatus::FolderBusy;
-    }
-    Err() << QStringLiteral("Échec du téléchargement : ") << locked.LastError() << Qt::endl;
-    return ExitStatus::TransferFailed;
-}
-
-QString SizeText(qint64 bytes) {
-    return FormatSize(bytes);
-}
-
-const char* JsonStatus(EditionStatus status) {
-    switch (status) {
-    case EditionStatus::Fetched:
-        return "telecharge";
-    case EditionStatus::Present:
-        return "deja_present";
-    case EditionStatus::NotPublished:
-        return "non_publie";
-    case EditionStatus::Removed:
-        return "supprime";
-    case EditionStatus::Failed:
+    case OneEditionEnd::Failed:
+        Err() << QStringLiteral("Échec du téléchargement : ") << result.error << Qt::endl;
+        return ExitStatus::TransferFailed;
+    case OneEditionEnd::Done:
         break;
     }
-    return "echec";
+    if (request.addressOnly)
+        Out() << result.url << '\n' << result.file << Qt::endl;
+    return ExitStatus::Success;
 }
 
-QString EditionText(const Edition& edition) {
-    return QStringLiteral("%1 %2 du %3").arg(edition.paper, edition.city, EditionDateText(edition.day));
-}
-
-// Counts and prints each edition as the run reports it.
-class RunReport {
+// Prints each edition as the run reports it, in the output chosen.
+class Printer {
 public:
-    explicit RunReport(Output output) : output_(output) {}
+    explicit Printer(Output output) : output_(output) {}
 
     void Note(const QString& line) const {
         if (output_ == Output::Normal)
             Out() << line << Qt::endl;
     }
 
-    void Add(const EditionReport& report) {
-        Tally& tally = tallies_[static_cast<int>(report.status)];
-        ++tally.count;
-        tally.bytes += report.bytes;
-        if (output_ == Output::Json) {
-            QJsonObject object{{"date", report.edition.day.toString(Qt::ISODate)},
-                               {"journal", report.edition.paper},
-                               {"ville", report.edition.city},
-                               {"adresse", report.url},
-                               {"fichier", report.file},
-                               {"statut", JsonStatus(report.status)},
-                               {"octets", report.bytes}};
-            if (!report.error.isEmpty())
-                object.insert("erreur", report.error);
-            Out() << QJsonDocument(object).toJson(QJsonDocument::Compact) << Qt::endl;
-        }
-        if (report.status == EditionStatus::Failed) {
-            Err() << EditionText(report.edition) << QStringLiteral(" : échec. ") << report.error << Qt::endl;
-            return;
-        }
-        Note(EditionText(report.edition) + QStringLiteral(" : ") + StatusText(report));
+    void Add(const EditionReport& edition) {
+        report.Add(edition);
+        if (output_ == Output::Json)
+            Out() << EditionJson(edition) << Qt::endl;
+        if (edition.status == EditionStatus::Failed)
+            Err() << EditionLine(edition) << Qt::endl;
+        else
+            Note(EditionLine(edition));
     }
-
-    int Count(EditionStatus status) const { return tallies_[static_cast<int>(status)].count; }
 
     void Summarise(qint64 elapsedMs) const {
-        const Tally& fetched = tallies_[static_cast<int>(EditionStatus::Fetched)];
-        const Tally& present = tallies_[static_cast<int>(EditionStatus::Present)];
-        if (fetched.count == 0 && Count(EditionStatus::Failed) == 0)
+        if (report.Count(EditionStatus::Fetched) == 0 && report.Count(EditionStatus::Failed) == 0)
             Note(QStringLiteral("Aucune édition manquante : rien à télécharger."));
-        QString line = QStringLiteral("Bilan : %1 téléchargée(s) (%2), %3 déjà présente(s) (%4), "
-                                      "%5 non publiée(s), %6 en échec")
-                           .arg(fetched.count)
-                           .arg(SizeText(fetched.bytes))
-                           .arg(present.count)
-                           .arg(SizeText(present.bytes))
-                           .arg(Count(EditionStatus::NotPublished))
-                           .arg(Count(EditionStatus::Failed));
-        if (Count(EditionStatus::Removed) > 0)
-            line += QStringLiteral(", %1 supprimée(s)").arg(Count(EditionStatus::Removed));
-        Note(line + QStringLiteral(", en %1 s.").arg(QString::number(elapsedMs / 1000.0, 'f', 1).replace('.', ',')));
+        Note(report.Summary(elapsedMs));
     }
+
+    RunReport report;
 
 private:
-    struct Tally {
-        int count = 0;
-        qint64 bytes = 0;
-    };
-
-    static QString StatusText(const EditionReport& report) {
-        switch (report.status) {
-        case EditionStatus::Fetched:
-            return QStringLiteral("téléchargée (%1)").arg(SizeText(report.bytes));
-        case EditionStatus::Present:
-            return QStringLiteral("déjà présent");
-        case EditionStatus::NotPublished:
-            return QStringLiteral("non publiée (%1)").arg(report.error);
-        case EditionStatus::Removed:
-            return QStringLiteral("supprimée (%1)").arg(QDir(report.file).dirName());
-        case EditionStatus::Failed:
-            break;
-        }
-        return {};
-    }
-
     Output output_;
-    Tally tallies_[5];
 };
+
+// After the run and away from the folder's lock: the desktop is told what arrived, and the
+// newest edition is opened if the user asks within the wait.
+void Notify(const Request& request, const RunReport& report, const QString& stop) {
+    if (!request.notify)
+        return;
+    DBusNotifier notifier;
+    const auto opener = MakeDesktopUrlOpener();
+    NotifyArrivals(report.Editions(), stop, notifier, *opener, NotificationWait());
+}
 
 int RunMissingEditions(const Request& request) {
     QElapsedTimer clock;
     clock.start();
     const QDate today = SystemClock().Today();
-    RunReport report(request.output);
+    Printer printer(request.output);
     // No city at all still goes through the action, which asks for one.
     const QStringList cities = request.cities.isEmpty() ? QStringList{QString()} : request.cities;
-    for (const QString& paper : request.papers)
-        for (const QString& city : request.cities)
-            if (!IsPaperDistributed(paper, city))
-                report.Note(QStringLiteral("%1 n'est pas distribué à %2 : ignoré.").arg(paper, city));
+    for (const QString& line : NotDistributedLines(request.papers, request.cities))
+        printer.Note(line);
 
     const std::chrono::milliseconds wait = LockWait(kCommandLineLockWait);
-    const auto lock = SystemFolderLocks().Take(request.folder, wait);
+    auto lock = SystemFolderLocks().Take(request.folder, wait);
     if (!lock) {
         Err() << FolderBusyMessage(request.folder, wait) << Qt::endl;
         return ExitStatus::FolderBusy;
@@ -271,17 +191,21 @@ int RunMissingEditions(const Request& request) {
     SystemFileLookup files;
     const ArchiveSettings archives = LoadArchiveSettingsFromEnvironment();
     CatchUpServices services{*drives, files, library, archives};
-    const auto add = [&report](const EditionReport& edition) { report.Add(edition); };
+    const auto add = [&printer](const EditionReport& edition) { printer.Add(edition); };
     const CatchUpResult result =
         RunCatchUp(PlanCatchUp(request.papers, cities, today, request.keepDays), request.folder, today, services, add);
     if (result.stop != CatchUpStop::None) {
         Err() << result.refusal << Qt::endl;
+        lock.reset();
+        Notify(request, printer.report, result.refusal);
         return result.stop == CatchUpStop::Offline ? ExitStatus::NoConnection : ExitStatus::Refused;
     }
     if (request.keepDays)
         RemoveOldEditions(request.folder, request.papers, cities, today, *request.keepDays, add);
-    report.Summarise(clock.elapsed());
-    return report.Count(EditionStatus::Failed) > 0 ? ExitStatus::TransferFailed : ExitStatus::Success;
+    printer.Summarise(clock.elapsed());
+    lock.reset();
+    Notify(request, printer.report, {});
+    return printer.report.Count(EditionStatus::Failed) > 0 ? ExitStatus::TransferFailed : ExitStatus::Success;
 }
 
 // The daily run is the catch-up with what was given here, the rest left to the stored settings.
@@ -299,6 +223,8 @@ ScheduleSetup DailyRunSetup(const Request& request) {
         setup.arguments << QStringLiteral("--dossier") << request.folder;
     if (request.keepDays)
         setup.arguments << QStringLiteral("--garder") << QString::number(*request.keepDays);
+    if (!request.notify)
+        setup.arguments << QStringLiteral("--sans-notification");
     return setup;
 }
 
@@ -307,7 +233,7 @@ int Print(const ScheduleOutcome& outcome) {
         Err() << line << Qt::endl;
     for (const QString& line : outcome.out)
         Out() << line << Qt::endl;
-    return outcome.status;
+    return outcome.done ? ExitStatus::Success : ExitStatus::ScheduleFailed;
 }
 
 } // namespace
@@ -355,6 +281,11 @@ int main(int argc, char** argv) {
                                                  "et villes vieilles de plus de N jours (seulement les fichiers "
                                                  "AAAAMMJJ_<journal>_<ville>.pdf)."),
                                   QStringLiteral("N"));
+    const QCommandLineOption silent(QStringLiteral("sans-notification"),
+                                    QStringLiteral("Avec --manquantes ou --programmer : pas de notification du "
+                                                   "bureau après le passage (par défaut, une notification annonce "
+                                                   "les éditions arrivées ou en échec ; son action « Ouvrir » ouvre "
+                                                   "la plus récente)."));
     const QCommandLineOption schedule(QStringLiteral("programmer"),
                                       QStringLiteral("Lance --manquantes chaque jour à cette heure (minuteur "
                                                      "systemd de l'utilisateur ; Planificateur de tâches sous "
@@ -363,7 +294,7 @@ int main(int argc, char** argv) {
     const QCommandLineOption unschedule(QStringLiteral("deprogrammer"),
                                         QStringLiteral("Retire le téléchargement quotidien."));
     parser.addOptions(
-        {help, version, paper, city, date, folder, address, missing, quiet, json, keep, schedule, unschedule});
+        {help, version, paper, city, date, folder, address, missing, quiet, json, keep, silent, schedule, unschedule});
 
     if (!parser.parse(QCoreApplication::arguments()))
         return BadCommandLine(parser.errorText());
@@ -426,6 +357,7 @@ int main(int argc, char** argv) {
     if (parser.isSet(json) && parser.isSet(quiet))
         return BadCommandLine(QStringLiteral("--json et --silencieux ne vont pas ensemble."));
     request.output = parser.isSet(json) ? Output::Json : parser.isSet(quiet) ? Output::Quiet : Output::Normal;
+    request.notify = !parser.isSet(silent);
 
     QNetworkProxyFactory::setUseSystemConfiguration(true);
     if (parser.isSet(schedule) || parser.isSet(unschedule)) {
@@ -457,5 +389,7 @@ int main(int argc, char** argv) {
         return BadCommandLine(QStringLiteral("Un seul journal et une seule ville à la fois, sauf avec --manquantes."));
     if (parser.isSet(quiet) || parser.isSet(json) || parser.isSet(keep))
         return BadCommandLine(QStringLiteral("--silencieux, --json et --garder vont avec --manquantes."));
+    if (parser.isSet(silent))
+        return BadCommandLine(QStringLiteral("--sans-notification va avec --manquantes ou --programmer."));
     return RunOneEdition(request);
 }

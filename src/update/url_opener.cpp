@@ -1,6 +1,8 @@
 #include "update/url_opener.h"
 
 #include <QDesktopServices>
+#include <QGuiApplication>
+#include <QProcess>
 
 namespace lectoria {
 
@@ -8,7 +10,15 @@ namespace {
 class DesktopUrlOpener final : public UrlOpener {
 public:
     // Failures are not reported: the window stays as it was.
-    void Open(const QUrl& url) override { QDesktopServices::openUrl(url); }
+    void Open(const QUrl& url) override {
+        if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+            QDesktopServices::openUrl(url);
+            return;
+        }
+        // A program without a window (lectoria-cli) has no Qt desktop services: it starts the
+        // freedesktop.org launcher that they start on Linux, xdg-open, itself.
+        QProcess::startDetached(QStringLiteral("xdg-open"), {url.isLocalFile() ? url.toLocalFile() : url.toString()});
+    }
 };
 } // namespace
 

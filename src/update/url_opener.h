@@ -12,6 +12,7 @@ public:
     virtual void Open(const QUrl& url) = 0;
 };
 
-std::unique_ptr<UrlOpener> MakeDesktopUrlOpener(); // QDesktopServices::openUrl
+// QDesktopServices::openUrl; xdg-open in a program without a QGuiApplication.
+std::unique_ptr<UrlOpener> MakeDesktopUrlOpener();
 
 } // namespace lectoria

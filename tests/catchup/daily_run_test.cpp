@@ -1,10 +1,9 @@
-#include "cli_options.h"
-#include "cli_schedule.h"
+#include "catchup/daily_run.h"
 #include "support/qt_printers.h"
 
 #include <gtest/gtest.h>
 
-using namespace lectoria::cli;
+using namespace lectoria::catchup;
 
 namespace {
 struct RecordingRunner final : CommandRunner {
@@ -23,8 +22,8 @@ TEST(DailyRun, WindowsTaskSchedulerCreatesAndDeletesOneDailyTask) {
                               {},
                               "C:/Lectoria/lectoria-cli.exe",
                               {"--manquantes", "--silencieux", "--dossier", "D:/Mes journaux"}};
-    EXPECT_EQ(ScheduleDailyRun(setup, QTime(6, 5), runner).status, ExitStatus::Success);
-    EXPECT_EQ(UnscheduleDailyRun(setup, runner).status, ExitStatus::Success);
+    EXPECT_TRUE(ScheduleDailyRun(setup, QTime(6, 5), runner).done);
+    EXPECT_TRUE(UnscheduleDailyRun(setup, runner).done);
     const QList<QStringList> expected{
         {"schtasks", "/Create", "/F", "/SC", "DAILY", "/ST", "06:05", "/TN", "Lectoria", "/TR",
          "\"C:/Lectoria/lectoria-cli.exe\" --manquantes --silencieux --dossier \"D:/Mes journaux\""},
@@ -32,7 +31,7 @@ TEST(DailyRun, WindowsTaskSchedulerCreatesAndDeletesOneDailyTask) {
     EXPECT_EQ(runner.calls, expected);
     runner.answer.exitCode = 1;
     const ScheduleOutcome refused = ScheduleDailyRun(setup, QTime(6, 5), runner);
-    EXPECT_EQ(refused.status, ExitStatus::ScheduleFailed);
+    EXPECT_FALSE(refused.done);
     EXPECT_TRUE(refused.out.isEmpty());
 }
 

@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <QTime>
 
-namespace lectoria::cli {
+namespace lectoria::catchup {
 
 struct CommandResult {
     bool started = false; // false when the program could not be run at all
@@ -36,9 +36,9 @@ struct ScheduleSetup {
     QStringList arguments;
 };
 
-// What the command line prints and the exit status it ends with.
+// Whether the daily run is set (or removed), and the lines to tell the user.
 struct ScheduleOutcome {
-    int status = 0;
+    bool done = false;
     QStringList out;
     QStringList err;
 };
@@ -55,4 +55,4 @@ QString SystemdQuoted(const QString& argument);
 // One argument for a crontab command (a POSIX shell word, with % escaped for cron).
 QString CrontabQuoted(const QString& argument);
 
-} // namespace lectoria::cli
+} // namespace lectoria::catchup

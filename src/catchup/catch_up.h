@@ -13,11 +13,11 @@
 #include <functional>
 #include <optional>
 
-namespace lectoria::cli {
+namespace lectoria::catchup {
 
-// Lets the command line tell a refused check, a missing connection and a failed transfer
-// apart, without a second copy of the action's order of checks. Without an inner library it
-// is a dry run: nothing is fetched.
+// Lets a front end without a window tell a refused check, a missing connection and a failed
+// transfer apart, without a second copy of the action's order of checks. Without an inner
+// library it is a dry run: nothing is fetched.
 class ObservedTransfer final : public TransferLibrary {
 public:
     explicit ObservedTransfer(TransferLibrary* inner) : inner_(inner) {}
@@ -34,24 +34,23 @@ private:
     TransferLibrary* inner_;
 };
 
-// Keeps the refusals the action shows (its success message is dropped: the run reports itself).
-class CollectedMessages final : public MessageSink {
+// The folder box of a front end without a window: the folder it was given.
+class FixedFolderBox final : public FolderBoxPort {
 public:
-    QStringList refusals;
-    int Show(const QString& text, int style, const QString&) override {
-        if (style != MessageStyle::Ok)
-            refusals.append(QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")));
-        return kAnswerOk;
-    }
-};
-
-class FixedClock final : public Clock {
-public:
-    explicit FixedClock(QDate today) : today_(today) {}
-    QDate Today() const override { return today_; }
+    explicit FixedFolderBox(QString text) : text_(std::move(text)) {}
+    QString Text() const override { return text_; }
+    void SetText(const QString& text) override { text_ = text; }
 
 private:
-    QDate today_;
+    QString text_;
+};
+
+// What a run needs of the outside world.
+struct CatchUpServices {
+    DriveQuery& drives;
+    FileLookup& files;
+    TransferLibrary& transfer;
+    const ArchiveSettings& archives;
 };
 
 struct Edition {
@@ -80,13 +79,6 @@ struct EditionReport {
     QString error;
 };
 
-struct CatchUpServices {
-    DriveQuery& drives;
-    FileLookup& files;
-    TransferLibrary& transfer;
-    const ArchiveSettings& archives;
-};
-
 // Why a run stopped before its end: the folder refused by the action's checks (its message in
 // `refusal`), or no connection.
 enum class CatchUpStop { None, Refused, Offline };
@@ -109,4 +101,27 @@ CatchUpResult RunCatchUp(const QList<Edition>& editions, const QString& folder, 
 void RemoveOldEditions(const QString& folder, const QStringList& papers, const QStringList& cities, const QDate& today,
                        int keepDays, const std::function<void(const EditionReport&)>& report);
 
-} // namespace lectoria::cli
+// One chosen edition through the Download action, the way the window fetches it; messages go to
+// `messages` as they come. With `addressOnly` every check runs and the addresses are built, but
+// nothing is fetched.
+struct OneEdition {
+    QString paper;
+    QString city;
+    QDate day;
+    QString folder;
+    bool addressOnly = false;
+};
+
+enum class OneEditionEnd { Done, Refused, Offline, FolderBusy, Failed };
+
+struct OneEditionResult {
+    OneEditionEnd end = OneEditionEnd::Done;
+    QString url;
+    QString file;
+    QString error; // the library's last error when the transfer failed or the folder stayed busy
+};
+
+OneEditionResult FetchOneEdition(const OneEdition& chosen, const Clock& clock, MessageSink& messages,
+                                 CatchUpServices& services);
+
+} // namespace lectoria::catchup

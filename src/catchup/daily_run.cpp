@@ -1,13 +1,11 @@
-#include "cli_schedule.h"
-
-#include "cli_options.h"
+#include "catchup/daily_run.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSaveFile>
 
-namespace lectoria::cli {
+namespace lectoria::catchup {
 
 CommandResult ProcessRunner::Run(const QString& program, const QStringList& arguments) {
     QProcess process;
@@ -106,7 +104,7 @@ QString TimerUnit(const QTime& at) {
 ScheduleOutcome ScheduleWithSystemd(const ScheduleSetup& setup, const QTime& at, CommandRunner& runner) {
     if (!SystemdRunning(runner)) {
         return {
-            ExitStatus::ScheduleFailed,
+            false,
             {QStringLiteral("%1 %2 * * * %3").arg(at.minute()).arg(at.hour()).arg(CommandLine(setup, CrontabQuoted))},
             {QStringLiteral("systemd ne fonctionne pas pour cette session : rien n'a été programmé. "
                             "Pour programmer avec cron, ajoutez avec « crontab -e » la ligne :")}};
@@ -114,15 +112,15 @@ ScheduleOutcome ScheduleWithSystemd(const ScheduleSetup& setup, const QTime& at,
     const QDir folder(setup.unitFolder);
     if (!QDir().mkpath(setup.unitFolder) || !WriteText(folder.filePath(kServiceName), ServiceUnit(setup)) ||
         !WriteText(folder.filePath(kTimerName), TimerUnit(at)))
-        return {ExitStatus::ScheduleFailed, {}, {QStringLiteral("Impossible d'écrire dans %1.").arg(setup.unitFolder)}};
+        return {false, {}, {QStringLiteral("Impossible d'écrire dans %1.").arg(setup.unitFolder)}};
     if (!Systemctl(runner, {QStringLiteral("daemon-reload")}) ||
         !Systemctl(runner, {QStringLiteral("enable"), QStringLiteral("--now"), kTimerName}))
         return {
-            ExitStatus::ScheduleFailed,
+            false,
             {},
             {QStringLiteral("Les fichiers %1 et %2 sont écrits, mais « systemctl --user enable --now %2 » a échoué.")
                  .arg(kServiceName, kTimerName)}};
-    return {ExitStatus::Success,
+    return {true,
             {QStringLiteral("Téléchargement programmé chaque jour à %1 (%2). Une matinée manquée est "
                             "rattrapée au démarrage suivant.")
                  .arg(at.toString(QStringLiteral("HH:mm")), folder.filePath(kTimerName))},
@@ -132,24 +130,24 @@ ScheduleOutcome ScheduleWithSystemd(const ScheduleSetup& setup, const QTime& at,
 ScheduleOutcome UnscheduleWithSystemd(const ScheduleSetup& setup, CommandRunner& runner) {
     const QDir folder(setup.unitFolder);
     if (!folder.exists(kTimerName) && !folder.exists(kServiceName))
-        return {ExitStatus::Success, {QStringLiteral("Aucun téléchargement programmé.")}, {}};
+        return {true, {QStringLiteral("Aucun téléchargement programmé.")}, {}};
     const bool running = SystemdRunning(runner);
     if (running)
         Systemctl(runner, {QStringLiteral("disable"), QStringLiteral("--now"), kTimerName});
     if (!QFile::remove(folder.filePath(kTimerName)) && folder.exists(kTimerName))
-        return {ExitStatus::ScheduleFailed, {}, {QStringLiteral("Impossible de supprimer %1.").arg(kTimerName)}};
+        return {false, {}, {QStringLiteral("Impossible de supprimer %1.").arg(kTimerName)}};
     if (!QFile::remove(folder.filePath(kServiceName)) && folder.exists(kServiceName))
-        return {ExitStatus::ScheduleFailed, {}, {QStringLiteral("Impossible de supprimer %1.").arg(kServiceName)}};
+        return {false, {}, {QStringLiteral("Impossible de supprimer %1.").arg(kServiceName)}};
     if (running)
         Systemctl(runner, {QStringLiteral("daemon-reload")});
-    return {ExitStatus::Success, {QStringLiteral("Téléchargement quotidien déprogrammé.")}, {}};
+    return {true, {QStringLiteral("Téléchargement quotidien déprogrammé.")}, {}};
 }
 
 ScheduleOutcome WithTaskScheduler(CommandRunner& runner, const QStringList& arguments, const QString& done) {
     const CommandResult answer = runner.Run(QStringLiteral("schtasks"), arguments);
     if (!answer.started || answer.exitCode != 0)
-        return {ExitStatus::ScheduleFailed, {}, {QStringLiteral("Le Planificateur de tâches a refusé (schtasks).")}};
-    return {ExitStatus::Success, {done}, {}};
+        return {false, {}, {QStringLiteral("Le Planificateur de tâches a refusé (schtasks).")}};
+    return {true, {done}, {}};
 }
 
 } // namespace
@@ -174,4 +172,4 @@ ScheduleOutcome UnscheduleDailyRun(const ScheduleSetup& setup, CommandRunner& ru
                              QStringLiteral("Téléchargement quotidien déprogrammé."));
 }
 
-} // namespace lectoria::cli
+} // namespace lectoria::catchup

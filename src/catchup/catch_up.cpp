@@ -1,14 +1,16 @@
-#include "cli_catch_up.h"
+#include "catchup/catch_up.h"
 
+#include "download/folder_lock.h"
 #include "rules/date_check.h"
 #include "rules/editions.h"
+#include "rules/version.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 
-namespace lectoria::cli {
+namespace lectoria::catchup {
 
 int ObservedTransfer::IsConnected(const QString& url) {
     const int answer = inner_ ? inner_->IsConnected(url) : 1;
@@ -61,23 +63,34 @@ bool IsCompletePdf(const QString& path) {
 
 namespace {
 
-SelectionState SelectionFor(const Edition& edition, const QString& folder) {
+SelectionState SelectionFor(const QString& paper, const QString& city, const QDate& day, const QString& folder) {
     SelectionState state;
-    SelectCity(state, edition.city, static_cast<int>(CityNames().indexOf(edition.city)));
-    SelectPaper(state, edition.paper);
-    RefreshDateParts(state, edition.day.day(), edition.day.month(), edition.day.year());
+    state.AppVersion = VersionText();
+    SelectCity(state, city, static_cast<int>(CityNames().indexOf(city)));
+    SelectPaper(state, paper);
+    RefreshDateParts(state, day.day(), day.month(), day.year());
     state.SaveFolder = folder;
     return state;
 }
 
-class FixedFolderBox final : public FolderBoxPort {
+// Keeps the refusals the action shows (its success message is dropped: the run reports itself).
+class CollectedMessages final : public MessageSink {
 public:
-    explicit FixedFolderBox(QString text) : text_(std::move(text)) {}
-    QString Text() const override { return text_; }
-    void SetText(const QString& text) override { text_ = text; }
+    QStringList refusals;
+    int Show(const QString& text, int style, const QString&) override {
+        if (style != MessageStyle::Ok)
+            refusals.append(QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+        return kAnswerOk;
+    }
+};
+
+class FixedClock final : public Clock {
+public:
+    explicit FixedClock(QDate today) : today_(today) {}
+    QDate Today() const override { return today_; }
 
 private:
-    QString text_;
+    QDate today_;
 };
 
 } // namespace
@@ -88,7 +101,7 @@ CatchUpResult RunCatchUp(const QList<Edition>& editions, const QString& folder, 
     const FixedClock clock(today);
     FixedFolderBox folderBox(folder);
     for (const Edition& edition : editions) {
-        SelectionState state = SelectionFor(edition, folder);
+        SelectionState state = SelectionFor(edition.paper, edition.city, edition.day, folder);
         EditionReport done{edition, {}, {}, EditionStatus::Fetched, 0, {}};
         BuildSourceUrl(state, services.archives);
         BuildTargetFile(state);
@@ -146,4 +159,26 @@ void RemoveOldEditions(const QString& folder, const QStringList& papers, const Q
     }
 }
 
-} // namespace lectoria::cli
+OneEditionResult FetchOneEdition(const OneEdition& chosen, const Clock& clock, MessageSink& messages,
+                                 CatchUpServices& services) {
+    SelectionState state = SelectionFor(chosen.paper, chosen.city, chosen.day, chosen.folder);
+    PlainCalendar calendar(chosen.day);
+    FixedFolderBox folderBox(chosen.folder);
+    ObservedTransfer transfer(chosen.addressOnly ? nullptr : &services.transfer);
+    DownloadContext context{nullptr,        calendar,  clock,    messages,         services.drives,
+                            services.files, folderBox, transfer, services.archives};
+    DownloadSelectedEdition(state, context);
+
+    OneEditionResult result{OneEditionEnd::Done, state.SourceUrl, state.TargetFile, {}};
+    if (transfer.offline)
+        result.end = OneEditionEnd::Offline;
+    else if (!transfer.attempted)
+        result.end = OneEditionEnd::Refused;
+    else if (!chosen.addressOnly && state.DownloadResult != TransferResult::Downloaded)
+        result.end = state.DownloadResult == kFolderBusy ? OneEditionEnd::FolderBusy : OneEditionEnd::Failed;
+    if (result.end == OneEditionEnd::FolderBusy || result.end == OneEditionEnd::Failed)
+        result.error = services.transfer.LastError();
+    return result;
+}
+
+} // namespace lectoria::catchup

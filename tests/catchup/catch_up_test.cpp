@@ -1,0 +1,156 @@
+// The catch-up against doubles of the drive, the path lookup and the download library, in a
+// temporary folder; on Wednesday 9 May 2007.
+#include "catchup/catch_up.h"
+
+#include "download/download_doubles.h"
+#include "storage/storage_doubles.h"
+#include "support/qt_printers.h"
+#include "support/test_files.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+
+using namespace lectoria;
+using namespace lectoria::catchup;
+using testing_support::Write;
+
+namespace {
+
+const QDate kToday(2007, 5, 9);
+const QByteArray kPdf("%PDF-1.4\n%%EOF\n");
+
+QStringList Names(const QList<Edition>& editions) {
+    QStringList names;
+    for (const Edition& edition : editions)
+        names << edition.day.toString("MMdd ") + edition.paper + " " + edition.city;
+    return names;
+}
+
+} // namespace
+
+TEST(PlanCatchUp, OldestFirstInDistributedCitiesAndNothingTheCleanUpWouldDelete) {
+    struct Case {
+        QStringList papers;
+        QStringList cities;
+        std::optional<int> keep;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        // 20 minutes goes back 7 days: Wednesday 2 May, weekends skipped, up to tomorrow.
+        {{"20 minutes"},
+         {"Lyon"},
+         {},
+         {"0502 20 minutes Lyon", "0503 20 minutes Lyon", "0504 20 minutes Lyon", "0507 20 minutes Lyon",
+          "0508 20 minutes Lyon", "0509 20 minutes Lyon", "0510 20 minutes Lyon"}},
+        // Metro is not in Nantes, 20 minutes not in Nice; the days interleave, papers in the order given.
+        {{"20 minutes", "Metro"},
+         {"Nantes", "Nice"},
+         1,
+         {"0508 20 minutes Nantes", "0508 Metro Nice", "0509 20 minutes Nantes", "0509 Metro Nice",
+          "0510 20 minutes Nantes", "0510 Metro Nice"}},
+        {{"Metro"}, {"Nantes"}, {}, {}},
+        {{"Metro"}, {"Paris"}, 0, {"0509 Metro Paris", "0510 Metro Paris"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Names(PlanCatchUp(c.papers, c.cities, kToday, c.keep)), c.expected)
+            << c.cities.join(",").toStdString();
+}
+
+TEST(IsCompletePdf, StartAndEndMarkersWithinTheLastKibibyte) {
+    QTemporaryDir folder;
+    struct Case {
+        const char* name;
+        QByteArray contents;
+        bool complete;
+    };
+    const Case cases[] = {{"entier", kPdf, true},
+                          {"tronque", "%PDF-1.4\n1 0 obj", false},
+                          {"page-html", "<html>%%EOF", false},
+                          {"vide", "", false},
+                          {"eof-trop-loin", "%PDF-1.4\n%%EOF\n" + QByteArray(1100, ' '), false},
+                          {"eof-a-la-limite", "%PDF-1.4\n%%EOF" + QByteArray(1019, ' '), true}};
+    for (const Case& c : cases) {
+        Write(folder.filePath(c.name), c.contents);
+        EXPECT_EQ(IsCompletePdf(folder.filePath(c.name)), c.complete) << c.name;
+    }
+    EXPECT_FALSE(IsCompletePdf(folder.filePath("absent")));
+    EXPECT_FALSE(IsCompletePdf(folder.path()));
+}
+
+namespace {
+
+struct Run : ::testing::Test {
+    QTemporaryDir folder;
+    lectoria::testing::FakeDrives drives;
+    testing_support::FakeFiles files;
+    testing_support::RecordingTransfer transfer;
+    ArchiveSettings archives = DefaultArchiveSettings();
+    CatchUpServices services{drives, files, transfer, archives};
+    QList<EditionReport> reports;
+
+    void SetUp() override { files.existing = {folder.path()}; }
+
+    CatchUpResult Start(const QList<Edition>& editions) {
+        return RunCatchUp(editions, folder.path(), kToday, services,
+                          [this](const EditionReport& report) { reports << report; });
+    }
+    QString File(const QString& name) const { return folder.filePath(name); }
+};
+
+} // namespace
+
+TEST_F(Run, CompleteFilesAreLeftAloneAndTheRestFetchedInOrder) {
+    Write(File("20070508_Metro_Paris.pdf"), kPdf);
+    Write(File("20070509_Metro_Paris.pdf"), "%PDF-1.4 cut short");
+    transfer.result = TransferResult::NotFound;
+    const QList<Edition> plan{{"Metro", "Paris", {2007, 5, 8}}, {"Metro", "Paris", {2007, 5, 9}}};
+    EXPECT_EQ(Start(plan).stop, CatchUpStop::None);
+    ASSERT_EQ(reports.size(), 2);
+    EXPECT_EQ(reports[0].status, EditionStatus::Present);
+    EXPECT_EQ(reports[0].bytes, kPdf.size());
+    EXPECT_EQ(reports[1].status, EditionStatus::NotPublished);
+    EXPECT_EQ(reports[1].file, File("20070509_Metro_Paris.pdf"));
+    EXPECT_EQ(transfer.calls.filter("Download ").size(), 1);
+    EXPECT_TRUE(transfer.calls.last().endsWith("-> " + File("20070509_Metro_Paris.pdf")));
+}
+
+// The first edition that meets a closed check stops the run, with the action's own message.
+TEST_F(Run, NoConnectionOrARefusedFolderStopsTheRun) {
+    const QList<Edition> plan{{"Metro", "Paris", {2007, 5, 8}}, {"Metro", "Paris", {2007, 5, 9}}};
+    transfer.connected = 0;
+    EXPECT_EQ(Start(plan).stop, CatchUpStop::Offline);
+    transfer.connected = 1;
+    files.existing.clear();
+    const CatchUpResult refused = Start(plan);
+    EXPECT_EQ(refused.stop, CatchUpStop::Refused);
+    EXPECT_EQ(refused.refusal, "Veuillez indiquer un dossier d'enregistrement valide");
+    EXPECT_TRUE(reports.isEmpty());
+    EXPECT_TRUE(transfer.calls.filter("Download ").isEmpty());
+}
+
+TEST_F(Run, CleanUpRemovesOnlyOldEditionsOfThePapersAndCitiesAsked) {
+    const QStringList gone{"20070420_Metro_Paris.pdf", "20070427_20 minutes_Paris.pdf"};
+    const QStringList kept{"20070428_Metro_Paris.pdf",
+                           "20070420_Metro_Lyon.pdf",
+                           "20070420_metro_Paris.pdf",
+                           "20070420_Metro_Paris.pdf.bak",
+                           "notes.txt",
+                           "20070231_Metro_Paris.pdf"};
+    for (const QString& name : gone + kept)
+        Write(File(name), kPdf);
+    RemoveOldEditions(folder.path(), {"Metro", "20 minutes"}, {"Paris"}, kToday, 11,
+                      [this](const EditionReport& report) { reports << report; });
+    QStringList removed;
+    for (const EditionReport& report : reports) {
+        EXPECT_EQ(report.status, EditionStatus::Removed);
+        removed << QDir(report.file).dirName();
+    }
+    EXPECT_EQ(removed, gone); // in name order
+    QStringList left = QDir(folder.path()).entryList(QDir::Files);
+    left.sort();
+    QStringList expected = kept;
+    expected.sort();
+    EXPECT_EQ(left, expected);
+}
