@@ -25,6 +25,7 @@
 #include <QStandardPaths>
 #include <QTextStream>
 #include <QTranslator>
+#include <unistd.h>
 
 using namespace lectoria;
 using namespace lectoria::catchup;
@@ -167,7 +168,10 @@ void Notify(const Request& request, const RunReport& report, const QString& stop
         return;
     DBusNotifier notifier;
     const auto opener = MakeDesktopUrlOpener();
-    NotifyArrivals(report.Editions(), stop, notifier, *opener, NotificationWait());
+    // Someone who ran this by hand in a terminal gets the prompt back at once, not after the wait.
+    const bool byHand = isatty(STDOUT_FILENO) && !qEnvironmentVariableIsSet("LECTORIA_ATTENTE_NOTIFICATION");
+    NotifyArrivals(report.Editions(), stop, notifier, *opener,
+                   byHand ? std::chrono::milliseconds(0) : NotificationWait());
 }
 
 int RunMissingEditions(const Request& request) {

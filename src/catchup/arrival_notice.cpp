@@ -46,7 +46,9 @@ std::optional<ArrivalNotice> NoticeFor(const QList<EditionReport>& editions, con
 
 void NotifyArrivals(const QList<EditionReport>& editions, const QString& stop, DesktopNotifier& notifier,
                     UrlOpener& opener, std::chrono::milliseconds wait) {
-    const auto notice = NoticeFor(editions, stop);
+    auto notice = NoticeFor(editions, stop);
+    if (notice && wait.count() == 0)
+        notice->newestFile.clear(); // nobody waits for the click: no « Ouvrir » that would do nothing
     if (!notice || !notifier.Show(*notice) || notice->newestFile.isEmpty())
         return;
     if (notifier.WaitForOpen(wait))

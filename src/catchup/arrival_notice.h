@@ -36,7 +36,7 @@ public:
 };
 
 // Shows the notice of a run, if there is one, and opens the newest edition when the user asks
-// within `wait`.
+// within `wait`; with no wait at all, the notice offers no « Ouvrir ».
 void NotifyArrivals(const QList<EditionReport>& editions, const QString& stop, DesktopNotifier& notifier,
                     UrlOpener& opener, std::chrono::milliseconds wait);
 

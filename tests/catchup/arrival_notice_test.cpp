@@ -107,4 +107,12 @@ TEST(ArrivalNotice, OpensOnlyWhatTheUserAsksFor) {
     testing_support::RecordingOpener opener;
     NotifyArrivals({Report("Metro", 8, EditionStatus::Present)}, {}, quiet, opener, std::chrono::seconds(1));
     EXPECT_TRUE(quiet.shown.isEmpty());
+
+    // A run by hand does not wait: the notice comes without an « Ouvrir » that nobody would serve.
+    ScriptedNotifier byHand;
+    NotifyArrivals(fetched, {}, byHand, opener, std::chrono::milliseconds(0));
+    ASSERT_EQ(byHand.shown.size(), 1);
+    EXPECT_TRUE(byHand.shown[0].newestFile.isEmpty());
+    EXPECT_EQ(byHand.waits, 0);
+    EXPECT_TRUE(opener.opened.empty());
 }
