@@ -1,5 +1,6 @@
 #include "ui/about_window.h"
 
+#include "ui/accessibility.h"
 #include "ui/link_label.h"
 #include "ui/qt_message_sink.h"
 
@@ -58,6 +59,7 @@ frmAbout::frmAbout(QWidget* mainWindow, const SelectionState& state, UrlOpener* 
     setFont(DialogFont(8));
     setMouseTracking(true);
     BuildControls();
+    NameAboutWindowControls(this);
 
     // Load: beside the main window's outer corner, wherever that puts it on the screen.
     if (mainWindow_) {
