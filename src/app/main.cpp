@@ -8,10 +8,10 @@
 #include "ui/first_paint_marker.h"
 #include "ui/logos.h"
 #include "ui/main_window.h"
+#include "ui/startup_style.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
-#include <QNetworkProxyFactory>
 #include <QTranslator>
 
 using namespace lectoria;
@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     QTranslator qtFrench;
     if (qtFrench.load(QStringLiteral("qtbase_fr"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(&qtFrench);
-    QNetworkProxyFactory::setUseSystemConfiguration(true);
+    QApplication::setStyle(new CalendarArrowsStyle); // before the calendar asks for its arrows
 
     SelectionState state;
     const auto settings = MakeUserSettingsStore();
