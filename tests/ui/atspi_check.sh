@@ -38,9 +38,10 @@ trap finir EXIT
 /usr/libexec/at-spi-bus-launcher --launch-immediately >"$travail/bus.log" 2>&1 &
 pids+=($!)
 bus_pret() {
-    dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null 2>&1
+    dbus-send --session --reply-timeout=2000 --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+        org.a11y.Bus.GetAddress >/dev/null 2>&1
 }
-for _ in $(seq 100); do
+for _ in $(seq 50); do
     bus_pret && break
     kill -0 "${pids[0]}" 2>/dev/null || break
     sleep 0.1
@@ -51,7 +52,8 @@ dbus-send --session --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Prope
 
 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 LECTORIA_METRO_URL= LECTORIA_20MINUTES_URL= "$lectoria" >"$travail/lectoria.log" 2>&1 &
 pids+=($!)
-if /usr/bin/python3 "$ici/atspi_tree.py"; then
+# Bounded: a listing that hangs fails here, with lectoria's output, instead of running on.
+if timeout 90 /usr/bin/python3 "$ici/atspi_tree.py"; then
     exit 0
 fi
 echo "--- sortie de lectoria :" >&2
