@@ -1,5 +1,8 @@
 // lectoria: the main window.
 #include "download/download_action.h"
+#ifdef LECTORIA_NETWORK_MODULE
+#include "network_module.h"
+#endif
 #include "rules/addresses.h"
 #include "storage/drive_check.h"
 #include "storage/folder_choice.h"
@@ -33,7 +36,11 @@ int main(int argc, char** argv) {
     const auto picker = MakeDialogFolderPicker();
     const auto drives = MakeSystemDriveQuery();
     SystemFileLookup files;
+#ifdef LECTORIA_NETWORK_MODULE
+    DeferredTransferLibrary transfer; // the network module is opened at the first download
+#else
     HttpTransferLibrary transfer;
+#endif
     frmLctr window(
         state, {*settings, clock, *picker, *drives, files, transfer, LoadArchiveSettingsFromEnvironment(), nullptr});
     window.show();
