@@ -1,15 +1,11 @@
 #include "ui/logos.h"
 
+#include "ui/icon_pixels.h"
+
 #include <QFontMetricsF>
 #include <QImage>
 #include <QImageReader>
 #include <QPainter>
-
-// The icon's images are compiled into this static library; nothing else refers to them, so
-// the linker would drop them unless they are registered by hand.
-static void LoadIconResources() {
-    Q_INIT_RESOURCE(icons);
-}
 
 namespace lectoria {
 
@@ -94,12 +90,12 @@ QIcon ApplicationIcon() {
     // Decoded once: the application and each window take the same icon. Never destroyed, so
     // that no pixmap outlives the application object.
     static const QIcon* const icon = [] {
-        LoadIconResources();
         auto* images = new QIcon;
-        for (int size : {16, 32, 48, 256}) {
-            const QImage image = ReadPng(QStringLiteral(":/lectoria/lectoria-%1.png").arg(size));
-            if (!image.isNull())
-                images->addPixmap(QPixmap::fromImage(image));
+        for (int i = 0; i < kIconPixelsCount; ++i) {
+            const IconPixels& pixels = kIconPixels[i];
+            const QImage image(reinterpret_cast<const uchar*>(pixels.argb), pixels.size, pixels.size, pixels.size * 4,
+                               QImage::Format_ARGB32);
+            images->addPixmap(QPixmap::fromImage(image)); // copies the pixels
         }
         return images;
     }();
