@@ -3,6 +3,7 @@
 #include "network_module.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLibrary>
 #include <cstdio>
 
@@ -13,14 +14,20 @@ namespace {
 QFunctionPointer Resolve(const char* symbol) {
     static QLibrary* module = [] {
         const QString folder = QCoreApplication::applicationDirPath();
-        for (const QString& candidate : {folder + QStringLiteral("/liblectoria-reseau"),
-                                         folder + QStringLiteral("/../lib/lectoria/liblectoria-reseau")}) {
+        const QString name = QStringLiteral("liblectoria-reseau.so");
+        QStringList errors;
+        for (const QString& candidate : {folder + u'/' + name, folder + QStringLiteral("/../lib/lectoria/") + name}) {
+            if (!QFileInfo::exists(candidate))
+                continue;
             auto* library = new QLibrary(candidate);
             if (library->load())
                 return library; // kept for the life of the process
-            std::fprintf(stderr, "lectoria : %s\n", qPrintable(library->errorString()));
+            errors << library->errorString();
             delete library;
         }
+        if (errors.isEmpty())
+            errors << QStringLiteral("%1 introuvable à côté du programme ni dans ../lib/lectoria").arg(name);
+        std::fprintf(stderr, "lectoria : %s\n", qPrintable(errors.join(QStringLiteral(" ; "))));
         return static_cast<QLibrary*>(nullptr);
     }();
     return module ? module->resolve(symbol) : nullptr;
