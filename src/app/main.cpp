@@ -1,5 +1,8 @@
 // lectoria: the main window.
 #include "download/download_action.h"
+#ifdef LECTORIA_NETWORK_MODULE
+#include "network_module.h"
+#endif
 #include "rules/addresses.h"
 #include "storage/drive_check.h"
 #include "storage/folder_choice.h"
@@ -8,10 +11,10 @@
 #include "ui/first_paint_marker.h"
 #include "ui/logos.h"
 #include "ui/main_window.h"
+#include "ui/startup_style.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
-#include <QNetworkProxyFactory>
 #include <QTranslator>
 
 using namespace lectoria;
@@ -25,7 +28,7 @@ int main(int argc, char** argv) {
     QTranslator qtFrench;
     if (qtFrench.load(QStringLiteral("qtbase_fr"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(&qtFrench);
-    QNetworkProxyFactory::setUseSystemConfiguration(true);
+    QApplication::setStyle(new CalendarArrowsStyle); // before the calendar asks for its arrows
 
     SelectionState state;
     const auto settings = MakeUserSettingsStore();
@@ -33,7 +36,11 @@ int main(int argc, char** argv) {
     const auto picker = MakeDialogFolderPicker();
     const auto drives = MakeSystemDriveQuery();
     SystemFileLookup files;
+#ifdef LECTORIA_NETWORK_MODULE
+    DeferredTransferLibrary transfer; // the network module is opened at the first download
+#else
     HttpTransferLibrary transfer;
+#endif
     frmLctr window(
         state, {*settings, clock, *picker, *drives, files, transfer, LoadArchiveSettingsFromEnvironment(), nullptr});
     window.show();

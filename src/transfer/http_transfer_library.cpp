@@ -317,7 +317,6 @@ TransferTuning TuningFromEnvironment() {
 HttpTransferLibrary::HttpTransferLibrary(TransferTuning tuning) : tuning_(std::move(tuning)) {
     if (!tuning_.makeWriter)
         tuning_.makeWriter = MakePartFileWriter;
-    QNetworkProxyFactory::setUseSystemConfiguration(true); // system settings, or http_proxy
 }
 
 int HttpTransferLibrary::IsConnected(const QString& url) {
@@ -378,10 +377,13 @@ int HttpTransferLibrary::Download(QWidget* owner, const QString& url, const QStr
     const auto view = MakeProgressView(owner);
     view->Start(label_, description_);
     Outcome outcome;
-    if (!address.isValid() || !IsWebScheme(address) || address.host().isEmpty())
+    if (!address.isValid() || !IsWebScheme(address) || address.host().isEmpty()) {
         outcome.result = TransferResult::BadAddress;
-    else
+    } else {
+        // Read when the first transfer needs it, not when the program starts.
+        QNetworkProxyFactory::setUseSystemConfiguration(true); // system settings, or http_proxy
         outcome = Session(tuning_, *view).Run(address, file);
+    }
     if (outcome.result != TransferResult::Downloaded) {
         lastError_ = DescribeFailure(outcome.result, outcome.httpStatus, file);
         view->ShowFailure(lastError_, tuning_.waitForCloseOnFailure);

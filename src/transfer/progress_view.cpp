@@ -1,5 +1,7 @@
 #include "transfer/progress_view.h"
 
+#include "transfer/progress_accessibility.h"
+
 #include <QCloseEvent>
 #include <QDialog>
 #include <QEventLoop>
@@ -92,6 +94,7 @@ public:
               static_cast<QWidget*>(figures_), static_cast<QWidget*>(status_)})
             layout->addWidget(widget);
         layout->addLayout(buttons);
+        NameProgressWindowControls(this);
         connect(button_, &QPushButton::clicked, this, [this] { RequestStop(); });
     }
 

@@ -1,5 +1,6 @@
 #include "ui/about_window.h"
 
+#include "ui/accessibility.h"
 #include "ui/link_label.h"
 #include "ui/qt_message_sink.h"
 
@@ -49,8 +50,8 @@ frmAbout::frmAbout(QWidget* mainWindow, const SelectionState& state, UrlOpener* 
       mainWindow_(mainWindow), state_(state), settings_(std::move(settings)),
       ownOpener_(opener ? nullptr : MakeDesktopUrlOpener()),
       ownMessages_(messages ? nullptr : std::make_unique<QtMessageSink>(this)), opener_(opener ? *opener : *ownOpener_),
-      messages_(messages ? *messages : *ownMessages_), fetcher_(settings_.fetch),
-      check_(*this, fetcher_, messages_, opener_, settings_.author, state.AppVersion) {
+      messages_(messages ? *messages : *ownMessages_), fetcher_(MakeHistoryFetcher(settings_.fetch)),
+      check_(*this, *fetcher_, messages_, opener_, settings_.author, state.AppVersion) {
     setObjectName(QStringLiteral("frmAbout"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("À propos de Lectoria"));
@@ -58,6 +59,7 @@ frmAbout::frmAbout(QWidget* mainWindow, const SelectionState& state, UrlOpener* 
     setFont(DialogFont(8));
     setMouseTracking(true);
     BuildControls();
+    NameAboutWindowControls(this);
 
     // Load: beside the main window's outer corner, wherever that puts it on the screen.
     if (mainWindow_) {

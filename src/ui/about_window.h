@@ -69,7 +69,7 @@ private:
     std::unique_ptr<MessageSink> ownMessages_;
     UrlOpener& opener_;
     MessageSink& messages_;
-    NetworkHistoryFetcher fetcher_;
+    std::unique_ptr<HistoryFetcher> fetcher_;
     UpdateCheck check_;
     bool deleteWhenCheckEnds_ = false;
 

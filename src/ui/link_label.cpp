@@ -1,8 +1,12 @@
 #include "ui/link_label.h"
 
+#include "ui/accessibility.h"
 #include "ui/hand_cursor.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 
 namespace lectoria {
 
@@ -13,6 +17,8 @@ LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent
     QPalette colours = palette();
     colours.setColor(QPalette::WindowText, QColor(0, 0, 255));
     setPalette(colours);
+    setFocusPolicy(Qt::TabFocus);
+    InstallAccessibleInterfaces();
 }
 
 void LinkLabel::SetEmphasised(bool bold) {
@@ -39,6 +45,29 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
     pressed_ = false;
     if (click)
         emit clicked();
+}
+
+void LinkLabel::keyPressEvent(QKeyEvent* event) {
+    const bool press = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Space;
+    if (press && !event->isAutoRepeat() && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        event->accept();
+        Activate();
+        return;
+    }
+    QLabel::keyPressEvent(event); // Escape and the rest go on to the window
+}
+
+void LinkLabel::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QStylePainter painter(this);
+    QStyleOptionFocusRect frame;
+    frame.initFrom(this);
+    const QRect text = fontMetrics().boundingRect(contentsRect(), int(alignment()), this->text());
+    frame.rect = text.adjusted(-1, 0, 1, 0).intersected(rect());
+    frame.backgroundColor = palette().color(backgroundRole());
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, frame);
 }
 
 } // namespace lectoria

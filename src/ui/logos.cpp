@@ -1,15 +1,11 @@
 #include "ui/logos.h"
 
-#include <QFile>
+#include "ui/icon_pixels.h"
+
 #include <QFontMetricsF>
 #include <QImage>
+#include <QImageReader>
 #include <QPainter>
-
-// The icon's images are compiled into this static library; nothing else refers to them, so
-// the linker would drop them unless they are registered by hand.
-static void LoadIconResources() {
-    Q_INIT_RESOURCE(icons);
-}
 
 namespace lectoria {
 
@@ -84,18 +80,26 @@ QPixmap DrawMetroLogo(qreal pixelRatio) {
     return pixmap;
 }
 
+QImage ReadPng(const QString& path) {
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    return reader.read();
+}
+
 QIcon ApplicationIcon() {
-    LoadIconResources();
-    // Decoded as PNG by name: QIcon::addFile would make Qt scan and load every image-format
-    // plugin (SVG, JPEG, ...) to find a reader, which took a third of the start-up.
-    QIcon icon;
-    for (int size : {16, 32, 48, 256}) {
-        QFile file(QStringLiteral(":/lectoria/lectoria-%1.png").arg(size));
-        QImage image;
-        if (file.open(QIODevice::ReadOnly) && image.loadFromData(file.readAll(), "PNG"))
-            icon.addPixmap(QPixmap::fromImage(image));
-    }
-    return icon;
+    // Decoded once: the application and each window take the same icon. Never destroyed, so
+    // that no pixmap outlives the application object.
+    static const QIcon* const icon = [] {
+        auto* images = new QIcon;
+        for (int i = 0; i < kIconPixelsCount; ++i) {
+            const IconPixels& pixels = kIconPixels[i];
+            const QImage image(reinterpret_cast<const uchar*>(pixels.argb), pixels.size, pixels.size, pixels.size * 4,
+                               QImage::Format_ARGB32);
+            images->addPixmap(QPixmap::fromImage(image)); // copies the pixels
+        }
+        return images;
+    }();
+    return *icon;
 }
 
 } // namespace lectoria

@@ -10,4 +10,9 @@ QPixmap DrawTwentyMinutesLogo(qreal pixelRatio = 1); // 30 x 30: white segment d
 QPixmap DrawMetroLogo(qreal pixelRatio = 1);         // 50 x 15: white "metro" whose "o" is a globe, on green
 QIcon ApplicationIcon();                             // resources/lectoria.svg rendered at 16, 32, 48 and 256 px
 
+// A PNG file or resource decoded by Qt's built-in reader, without loading Qt's image-format
+// plugins (SVG, JPEG, GIF, ICO and their libraries), which a reader that guesses the format
+// loads and asks one by one.
+QImage ReadPng(const QString& path);
+
 } // namespace lectoria

@@ -5,6 +5,7 @@
 #include "rules/editions.h"
 #include "rules/version.h"
 #include "ui/about_window.h"
+#include "ui/accessibility.h"
 #include "ui/logos.h"
 #include "ui/qt_message_sink.h"
 
@@ -85,6 +86,7 @@ frmLctr::frmLctr(SelectionState& state, MainWindowServices services)
     setFont(DialogFont());
     setFixedSize(436, 198); // no maximize button, whatever the window manager
     BuildControls();
+    NameMainWindowControls(this);
     Wire();
     Load();
     if (const QScreen* screen = this->screen())

@@ -1,6 +1,7 @@
 #include "update/history_fetcher.h"
 
 #include <QEventLoop>
+#include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
@@ -63,9 +64,13 @@ void NetworkHistoryFetcher::Cancel() {
 
 FetchResult NetworkHistoryFetcher::Fetch(const QUrl& url) {
     Cancel(); // one transfer at a time
+    if (!manager_) {
+        QNetworkProxyFactory::setUseSystemConfiguration(true); // system settings, or http_proxy
+        manager_ = std::make_unique<QNetworkAccessManager>();
+    }
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    QPointer<QNetworkReply> reply = manager_.get(request);
+    QPointer<QNetworkReply> reply = manager_->get(request);
 
     QEventLoop loop;
     QByteArray body;

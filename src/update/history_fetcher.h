@@ -41,7 +41,8 @@ struct FetchSettings {
 // is dropped rather than making the whole text invalid.
 QString DecodeHistoryBytes(QByteArray bytes, bool cut);
 
-// HTTP GET with QNetworkAccessManager, waiting in a local event loop.
+// HTTP GET with QNetworkAccessManager, waiting in a local event loop. The manager and the
+// system's proxy settings are set up at the first fetch, not when the About window opens.
 class NetworkHistoryFetcher final : public HistoryFetcher {
 public:
     explicit NetworkHistoryFetcher(FetchSettings settings = {});
@@ -51,10 +52,14 @@ public:
 
 private:
     FetchSettings settings_;
-    QNetworkAccessManager manager_;
-    std::function<void()> cancel_; // set while a Fetch() waits
+    std::unique_ptr<QNetworkAccessManager> manager_; // from the first Fetch() on
+    std::function<void()> cancel_;                   // set while a Fetch() waits
     // Shared with a waiting Fetch(), which learns from it that this object has gone.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
+
+// The fetcher of the About window's update check: a NetworkHistoryFetcher. The window program
+// links its own definition instead, one that opens the network code at the first fetch.
+std::unique_ptr<HistoryFetcher> MakeHistoryFetcher(const FetchSettings& settings);
 
 } // namespace lectoria

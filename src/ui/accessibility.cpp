@@ -1,0 +1,146 @@
+#include "ui/accessibility.h"
+
+#include "ui/link_label.h"
+
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QLabel>
+#include <QWidget>
+
+namespace lectoria {
+
+namespace {
+
+struct Naming {
+    const char* object;      // object name of the control
+    const char* name;        // accessible name; empty: the control's own text says it
+    const char* description; // empty: the tooltip, if any, is the description
+};
+
+void Apply(QWidget* window, const Naming& naming) {
+    auto* widget = window->findChild<QWidget*>(QString::fromLatin1(naming.object));
+    if (!widget)
+        return;
+    if (*naming.name)
+        widget->setAccessibleName(QString::fromUtf8(naming.name));
+    if (*naming.description)
+        widget->setAccessibleDescription(QString::fromUtf8(naming.description));
+}
+
+void ApplyAll(QWidget* window, std::initializer_list<Naming> namings) {
+    for (const Naming& naming : namings)
+        Apply(window, naming);
+}
+
+void MakeBuddy(QWidget* window, const char* label, const char* control) {
+    auto* text = window->findChild<QLabel*>(QString::fromLatin1(label));
+    auto* target = window->findChild<QWidget*>(QString::fromLatin1(control));
+    if (text && target)
+        text->setBuddy(target);
+}
+
+// The month calendar's parts have Qt's own English names, or none.
+void NameCalendarParts(QWidget* calendar) {
+    const QString day = QStringLiteral("Sélectionner le jour");
+    calendar->setAccessibleName(day);
+    if (auto* grid = calendar->findChild<QAbstractItemView*>(QStringLiteral("qt_calendar_calendarview"))) {
+        grid->setAccessibleName(day);
+        grid->setAccessibleDescription(QStringLiteral("Les flèches choisissent le jour, Page précédente et Page "
+                                                      "suivante le mois"));
+    }
+    // The month and year buttons keep their text ("décembre", "2026") as their name.
+    ApplyAll(calendar, {
+                           {"qt_calendar_prevmonth", "Mois précédent", ""},
+                           {"qt_calendar_nextmonth", "Mois suivant", ""},
+                           {"qt_calendar_monthbutton", "", "Mois affiché"},
+                           {"qt_calendar_yearbutton", "", "Année affichée"},
+                           {"qt_calendar_yearedit", "Année", ""},
+                       });
+}
+
+// A link label as a screen reader expects a link: role Link, its text as name, its tooltip as
+// description, and a press action that follows it as a click or Enter does.
+class AccessibleLink final : public QAccessibleWidget {
+public:
+    explicit AccessibleLink(LinkLabel* link) : QAccessibleWidget(link, QAccessible::Link) {}
+
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return static_cast<LinkLabel*>(widget())->text();
+        return QAccessibleWidget::text(kind);
+    }
+    QStringList actionNames() const override { return QStringList{pressAction()} + QAccessibleWidget::actionNames(); }
+    void doAction(const QString& action) override {
+        if (action == pressAction())
+            static_cast<LinkLabel*>(widget())->Activate();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+    QStringList keyBindingsForAction(const QString& action) const override {
+        if (action == pressAction())
+            return {QStringLiteral("Return"), QStringLiteral("Space")};
+        return QAccessibleWidget::keyBindingsForAction(action);
+    }
+};
+
+// Our link labels, and our two top-level windows: Qt takes a plain top-level widget for a
+// client area, which AT-SPI shows as a "filler", where a screen reader expects a window (a
+// "frame") named after its title.
+QAccessibleInterface* Factory(const QString& className, QObject* object) {
+    if (!object || !object->isWidgetType())
+        return nullptr;
+    if (className == QLatin1String("lectoria::LinkLabel"))
+        return new AccessibleLink(static_cast<LinkLabel*>(object));
+    if (className == QLatin1String("lectoria::frmLctr") || className == QLatin1String("lectoria::frmAbout"))
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    return nullptr;
+}
+
+} // namespace
+
+void NameMainWindowControls(QWidget* window) {
+    InstallAccessibleInterfaces();
+    MakeBuddy(window, "lbl_Ville", "lst_Ville");
+    ApplyAll(window, {
+                         {"lst_Ville", "Choisir la ville", "La ville de l'édition à télécharger"},
+                         {"opt_20m", "", "Journal à télécharger"},
+                         {"opt_metro", "", "Journal à télécharger"},
+                         // The logos repeat their option's text; their names say which paper they show.
+                         {"Picture1", "Logo de 20 minutes", ""},
+                         {"Picture2", "Logo de Metro", ""},
+                         {"cmd_DL", "", "Télécharger l'édition du journal, de la ville et du jour choisis"},
+                         {"txt_ChemFich", "Dossier d'enregistrement", ""},
+                         {"cmdAbout", "", "À propos de Lectoria"},
+                     });
+    if (auto* calendar = window->findChild<QWidget*>(QStringLiteral("Calendar1")))
+        NameCalendarParts(calendar);
+}
+
+void NameAboutWindowControls(QWidget* window) {
+    InstallAccessibleInterfaces();
+    ApplyAll(window, {
+                         {"cmdOK", "", "Fermer cette fenêtre"},
+                         {"ProgressBar1", "Progression de la vérification", ""},
+                         {"lbl_progress", "", "État de la vérification"},
+                     });
+    // The links take the focus between OK and the update button, in the order they are shown.
+    const char* order[] = {"cmdOK", "lbl_site", "lbl_email", "cmdUpdate"};
+    QWidget* previous = nullptr;
+    for (const char* name : order) {
+        auto* widget = window->findChild<QWidget*>(QString::fromLatin1(name));
+        if (previous && widget)
+            QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
+}
+
+void InstallAccessibleInterfaces() {
+    static const bool installed = [] {
+        QAccessible::installFactory(Factory);
+        return true;
+    }();
+    (void)installed;
+}
+
+} // namespace lectoria

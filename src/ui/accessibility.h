@@ -1,0 +1,19 @@
+#pragma once
+
+class QWidget;
+
+namespace lectoria {
+
+// What a screen reader is told about the controls of the two windows: French names, the
+// tooltips as descriptions, the labels as buddies of what they label. Nothing here changes
+// what the windows look like. Each window calls its function once, after its controls exist;
+// the controls are found by their object names.
+void NameMainWindowControls(QWidget* window);
+void NameAboutWindowControls(QWidget* window);
+
+// Makes Qt describe our link labels as links (role, name, a "press" action) and our two windows
+// as windows. Called by the functions above and by every link label's constructor; installs
+// the factory once.
+void InstallAccessibleInterfaces();
+
+} // namespace lectoria
