@@ -9,6 +9,7 @@
 #include "download/folder_lock.h"
 #include "rules/editions.h"
 #include "rules/version.h"
+#include "storage/configured_values.h"
 #include "storage/drive_check.h"
 #include "storage/settings_store.h"
 #include "transfer/http_transfer_library.h"
@@ -122,7 +123,7 @@ int RunOneEdition(const Request& request) {
     const auto drives = MakeSystemDriveQuery();
     SystemFileLookup files;
     FixedFolderBox folderBox(request.folder);
-    const ArchiveSettings archives = LoadArchiveSettingsFromEnvironment();
+    const ArchiveSettings archives = LoadConfiguredArchiveSettings();
     DownloadContext context{nullptr, calendar, clock, messages, *drives, files, folderBox, transfer, archives};
 
     DownloadSelectedEdition(state, context);
@@ -271,7 +272,7 @@ int RunMissingEditions(const Request& request) {
     HttpTransferLibrary library;
     const auto drives = MakeSystemDriveQuery();
     SystemFileLookup files;
-    const ArchiveSettings archives = LoadArchiveSettingsFromEnvironment();
+    const ArchiveSettings archives = LoadConfiguredArchiveSettings();
     CatchUpServices services{*drives, files, library, archives};
     const auto add = [&report](const EditionReport& edition) { report.Add(edition); };
     const CatchUpResult result =

@@ -1,6 +1,6 @@
 // lectoria: the main window.
 #include "download/download_action.h"
-#include "rules/addresses.h"
+#include "storage/configured_values.h"
 #include "storage/drive_check.h"
 #include "storage/folder_choice.h"
 #include "storage/settings_store.h"
@@ -20,6 +20,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lectoria"));
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
+    // Ties the window to its menu entry and icon on Wayland (the application id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("fr.orvane.Lectoria"));
     QApplication::setWindowIcon(ApplicationIcon());
     // Qt's own buttons ("Oui", "Non", "Annuler") in French whatever the user's locale.
     QTranslator qtFrench;
@@ -34,8 +36,8 @@ int main(int argc, char** argv) {
     const auto drives = MakeSystemDriveQuery();
     SystemFileLookup files;
     HttpTransferLibrary transfer;
-    frmLctr window(
-        state, {*settings, clock, *picker, *drives, files, transfer, LoadArchiveSettingsFromEnvironment(), nullptr});
+    frmLctr window(state,
+                   {*settings, clock, *picker, *drives, files, transfer, LoadConfiguredArchiveSettings(), nullptr});
     window.show();
     FirstPaintMarker startupMarker;
     if (qEnvironmentVariableIsSet("LECTORIA_MESURE_DEMARRAGE"))

@@ -2,7 +2,6 @@
 
 #include "rules/editions.h"
 
-#include <QTextStream>
 #include <QUrl>
 
 namespace lectoria {
@@ -21,32 +20,6 @@ bool IsValidBaseUrl(const QString& url) {
            // The edition's file name is appended: it must land in the path, not in a query
            // ("http://h/?a=/") or a fragment.
            !parsed.hasQuery() && !parsed.hasFragment();
-}
-
-ArchiveSettings LoadArchiveSettings(const EnvironmentReader& environment,
-                                    const std::function<void(const QString&)>& complain) {
-    ArchiveSettings settings = DefaultArchiveSettings();
-    const auto apply = [&](const char* name, QString& target) {
-        const QString value = environment(name);
-        if (value.isEmpty())
-            return;
-        if (IsValidBaseUrl(value)) {
-            target = value;
-            return;
-        }
-        complain(QStringLiteral("%1 ignorée : « %2 » n'est pas une adresse http:// ou https:// terminée par « / », "
-                                "sans « ? » ni « # ». "
-                                "L'adresse par défaut est conservée.")
-                     .arg(QString::fromLatin1(name), value));
-    };
-    apply(kMetroUrlVariable, settings.MetroBaseUrl);
-    apply(kTwentyMinutesUrlVariable, settings.TwentyMinutesBaseUrl);
-    return settings;
-}
-
-ArchiveSettings LoadArchiveSettingsFromEnvironment() {
-    return LoadArchiveSettings([](const char* name) { return qEnvironmentVariable(name); },
-                               [](const QString& line) { QTextStream(stderr) << line << Qt::endl; });
 }
 
 void BuildSourceUrl(SelectionState& state, const ArchiveSettings& archives) {
