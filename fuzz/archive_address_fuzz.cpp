@@ -1,9 +1,10 @@
-// LECTORIA_METRO_URL / LECTORIA_20MINUTES_URL values: a value taken as a base address must give
+// Archive address values (from the environment or the settings): a value taken as a base address must give
 // edition addresses that the transfer fetches from that host, with the edition's file at the
 // end of the path.
 #include "fuzz_support.h"
 #include "rules/addresses.h"
 #include "rules/editions.h"
+#include "storage/configured_values.h"
 
 #include <QUrl>
 
@@ -39,9 +40,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool valid = IsValidBaseUrl(value);
 
     QStringList complaints;
-    const ArchiveSettings loaded =
-        LoadArchiveSettings([&](const char* name) { return qstrcmp(name, kMetroUrlVariable) == 0 ? value : QString(); },
-                            [&](const QString& line) { complaints << line; });
+    const ConfigurationSource source{[&](const ConfigurableValue& asked) {
+                                         return qstrcmp(asked.variable, kMetroUrlVariable) == 0 ? value : QString();
+                                     },
+                                     [](const ConfigurableValue&) { return QStringLiteral("la source essayée"); }};
+    const ArchiveSettings loaded = LoadArchiveSettings({source}, [&](const QString& line) { complaints << line; });
     const ArchiveSettings defaults = DefaultArchiveSettings();
     LECTORIA_REQUIRE(loaded.TwentyMinutesBaseUrl == defaults.TwentyMinutesBaseUrl);
     LECTORIA_REQUIRE(loaded.MetroBaseUrl == (valid ? value : defaults.MetroBaseUrl));

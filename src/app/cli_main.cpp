@@ -12,6 +12,7 @@
 #include "download/folder_lock.h"
 #include "rules/editions.h"
 #include "rules/version.h"
+#include "storage/configured_values.h"
 #include "storage/drive_check.h"
 #include "storage/settings_store.h"
 #include "transfer/http_transfer_library.h"
@@ -104,7 +105,7 @@ int RunOneEdition(const Request& request) {
     TerminalMessages messages;
     const auto drives = MakeSystemDriveQuery();
     SystemFileLookup files;
-    const ArchiveSettings archives = LoadArchiveSettingsFromEnvironment();
+    const ArchiveSettings archives = LoadConfiguredArchiveSettings();
     CatchUpServices services{*drives, files, locked, archives};
     const OneEditionResult result = FetchOneEdition(
         {request.papers.first(), request.cities.value(0), request.day, request.folder, request.addressOnly}, clock,
@@ -193,7 +194,7 @@ int RunMissingEditions(const Request& request) {
     HttpTransferLibrary library;
     const auto drives = MakeSystemDriveQuery();
     SystemFileLookup files;
-    const ArchiveSettings archives = LoadArchiveSettingsFromEnvironment();
+    const ArchiveSettings archives = LoadConfiguredArchiveSettings();
     CatchUpServices services{*drives, files, library, archives};
     const auto add = [&printer](const EditionReport& edition) { printer.Add(edition); };
     const CatchUpResult result =

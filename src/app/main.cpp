@@ -3,7 +3,7 @@
 #ifdef LECTORIA_NETWORK_MODULE
 #include "network_module.h"
 #endif
-#include "rules/addresses.h"
+#include "storage/configured_values.h"
 #include "storage/drive_check.h"
 #include "storage/folder_choice.h"
 #include "storage/settings_store.h"
@@ -23,6 +23,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lectoria"));
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
+    // Ties the window to its menu entry and icon on Wayland (the application id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("fr.orvane.Lectoria"));
     QApplication::setWindowIcon(ApplicationIcon());
     // Qt's own buttons ("Oui", "Non", "Annuler") in French whatever the user's locale.
     QTranslator qtFrench;
@@ -41,8 +43,8 @@ int main(int argc, char** argv) {
 #else
     HttpTransferLibrary transfer;
 #endif
-    frmLctr window(
-        state, {*settings, clock, *picker, *drives, files, transfer, LoadArchiveSettingsFromEnvironment(), nullptr});
+    frmLctr window(state,
+                   {*settings, clock, *picker, *drives, files, transfer, LoadConfiguredArchiveSettings(), nullptr});
     window.show();
     FirstPaintMarker startupMarker;
     if (qEnvironmentVariableIsSet("LECTORIA_MESURE_DEMARRAGE"))

@@ -15,8 +15,8 @@ const QString kInterface = kService;
 const QString kOpenAction = QStringLiteral("ouvrir");
 const QString kDefaultAction = QStringLiteral("default"); // a click on the notification itself
 // The window's icon, by its name in the icon theme (installed with the menu entry).
-const QString kIconName = QStringLiteral("lectoria");
-const QString kDesktopEntry = QStringLiteral("lectoria");
+const QString kIconName = QStringLiteral("fr.orvane.Lectoria");
+const QString kDesktopEntry = QStringLiteral("fr.orvane.Lectoria");
 constexpr int kCallTimeoutMs = 10000;
 
 QDBusMessage Call(const QString& method) {

@@ -3,7 +3,7 @@
 #include "rules/editions.h"
 
 #include <QRegularExpression>
-#include <QTextStream>
+
 #include <QUrl>
 
 namespace lectoria {
@@ -34,31 +34,6 @@ QString BaseUrlFault(const QString& url) {
         return QStringLiteral("contient un « % » qui n'est pas suivi de deux chiffres hexadécimaux "
                               "(écrire %25 pour un « % »)");
     return QStringLiteral("n'est pas une adresse http:// ou https:// terminée par « / », sans « ? » ni « # »");
-}
-
-ArchiveSettings LoadArchiveSettings(const EnvironmentReader& environment,
-                                    const std::function<void(const QString&)>& complain) {
-    ArchiveSettings settings = DefaultArchiveSettings();
-    const auto apply = [&](const char* name, QString& target) {
-        const QString value = environment(name);
-        if (value.isEmpty())
-            return;
-        const QString fault = BaseUrlFault(value);
-        if (fault.isEmpty()) {
-            target = value;
-            return;
-        }
-        complain(QStringLiteral("%1 ignorée : « %2 » %3. L'adresse par défaut est conservée.")
-                     .arg(QString::fromLatin1(name), value, fault));
-    };
-    apply(kMetroUrlVariable, settings.MetroBaseUrl);
-    apply(kTwentyMinutesUrlVariable, settings.TwentyMinutesBaseUrl);
-    return settings;
-}
-
-ArchiveSettings LoadArchiveSettingsFromEnvironment() {
-    return LoadArchiveSettings([](const char* name) { return qEnvironmentVariable(name); },
-                               [](const QString& line) { QTextStream(stderr) << line << Qt::endl; });
 }
 
 void BuildSourceUrl(SelectionState& state, const ArchiveSettings& archives) {

@@ -4,12 +4,12 @@
 
 #include <QDate>
 #include <QString>
-#include <functional>
 #include <optional>
 
 namespace lectoria {
 
-// The two archive base addresses, read once at start. Each ends with "/"; the Metro one
+// The two archive base addresses, read once at start (storage/configured_values.h: environment,
+// then the user's settings, then the system-wide ones). Each ends with "/"; the Metro one
 // ends with "/fr/divers/pdf/".
 struct ArchiveSettings {
     QString MetroBaseUrl;
@@ -28,13 +28,6 @@ bool IsValidBaseUrl(const QString& url);
 // What is wrong with a base address, as the end of a French sentence about it ("contient un
 // espace…", "n'est pas une adresse http://…"); empty when it is valid.
 QString BaseUrlFault(const QString& url);
-
-// Defaults, replaced by LECTORIA_METRO_URL / LECTORIA_20MINUTES_URL when they hold a valid
-// base address. A bad value is reported through `complain` (one French line) and ignored.
-using EnvironmentReader = std::function<QString(const char* name)>;
-ArchiveSettings LoadArchiveSettings(const EnvironmentReader& environment,
-                                    const std::function<void(const QString&)>& complain);
-ArchiveSettings LoadArchiveSettingsFromEnvironment(); // complains on stderr
 
 // SourceUrl from the paper, the city, the date parts and the paper's base address.
 // Any other paper name leaves SourceUrl as it was.

@@ -130,7 +130,7 @@ void frmAbout::BuildControls() {
 
 frmAbout* frmAbout::Open(QWidget* mainWindow, const SelectionState& state) {
     AboutSettings settings;
-    settings.author = LoadAuthorSettingsFromEnvironment();
+    settings.author = LoadConfiguredAuthorSettings();
     return Show(new frmAbout(mainWindow, state, nullptr, nullptr, std::move(settings)), mainWindow);
 }
 

@@ -37,7 +37,8 @@ public:
 
     // What the main window's About button runs: shows a new About window beside the main
     // window, then disables the main window. The desktop's handlers open the addresses, the
-    // messages are boxes over the About window, the host may come from LECTORIA_AUTHOR_HOST.
+    // messages are boxes over the About window, the host may come from LECTORIA_AUTHOR_HOST or
+    // the settings (LoadConfiguredAuthorSettings).
     static frmAbout* Open(QWidget* mainWindow, const SelectionState& state);
     // The same with given services (the references must outlive the window).
     static frmAbout* Open(QWidget* mainWindow, const SelectionState& state, UrlOpener& opener, MessageSink& messages,

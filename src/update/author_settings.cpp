@@ -1,7 +1,5 @@
 #include "update/author_settings.h"
 
-#include <QTextStream>
-
 namespace lectoria {
 
 AuthorSettings DefaultAuthorSettings() {
@@ -17,25 +15,19 @@ bool IsValidAuthorHost(const QString& host) {
            url.userInfo().isEmpty();
 }
 
-AuthorSettings LoadAuthorSettings(const std::function<QString(const char* name)>& environment,
-                                  const std::function<void(const QString&)>& complain) {
+AuthorSettings LoadAuthorSettings(const ConfigurationSources& sources, const Complaint& complain) {
     AuthorSettings settings = DefaultAuthorSettings();
-    const QString host = environment(kAuthorHostVariable);
-    if (host.isEmpty())
-        return settings;
-    if (IsValidAuthorHost(host)) {
-        settings.AuthorHost = host;
-    } else {
-        complain(QStringLiteral("%1 ignorée : « %2 » n'est pas un nom d'hôte (éventuellement suivi de « :port »). "
-                                "L'hôte par défaut est conservé.")
-                     .arg(QString::fromLatin1(kAuthorHostVariable), host));
-    }
+    const auto fault = [](const QString& host) {
+        return IsValidAuthorHost(host) ? QString()
+                                       : QStringLiteral("n'est pas un nom d'hôte (éventuellement suivi de « :port »)");
+    };
+    settings.AuthorHost =
+        FirstValidValue(sources, {kAuthorHostVariable, kAuthorHostKey}, fault, settings.AuthorHost, complain);
     return settings;
 }
 
-AuthorSettings LoadAuthorSettingsFromEnvironment() {
-    return LoadAuthorSettings([](const char* name) { return qEnvironmentVariable(name); },
-                              [](const QString& line) { QTextStream(stderr) << line << Qt::endl; });
+AuthorSettings LoadConfiguredAuthorSettings() {
+    return LoadAuthorSettings(StandardConfigurationSources(), ComplainOnStandardError);
 }
 
 namespace {

@@ -1,14 +1,16 @@
 #pragma once
 
+#include "storage/configured_values.h"
+
 #include <QString>
 #include <QUrl>
-#include <functional>
 
 namespace lectoria {
 
 // The author's web server, which also publishes the history file and the update archive,
-// and the author's mail address. Fixed for the program; the host can be replaced through
-// LECTORIA_AUTHOR_HOST (a host name, optionally with ":port") by whoever publishes it.
+// and the author's mail address. Fixed for the program; the host can be replaced by whoever
+// publishes it through LECTORIA_AUTHOR_HOST or the settings key Adresses/HoteAuteur (a host
+// name, optionally with ":port").
 struct AuthorSettings {
     QString AuthorHost;
     QString AuthorEmailAddress;
@@ -23,11 +25,10 @@ AuthorSettings DefaultAuthorSettings();
 // A bare host, optionally with a port: no scheme, path, query, user or blank.
 bool IsValidAuthorHost(const QString& host);
 
-// Defaults, with AuthorHost replaced by LECTORIA_AUTHOR_HOST when it holds a valid host. A bad
-// value is reported through `complain` (one French line) and ignored.
-AuthorSettings LoadAuthorSettings(const std::function<QString(const char* name)>& environment,
-                                  const std::function<void(const QString&)>& complain);
-AuthorSettings LoadAuthorSettingsFromEnvironment(); // complains on stderr
+// Defaults, with AuthorHost taken from the first source that holds a valid host. A bad value is
+// reported through `complain` (one French line) and skipped.
+AuthorSettings LoadAuthorSettings(const ConfigurationSources& sources, const Complaint& complain);
+AuthorSettings LoadConfiguredAuthorSettings(); // the standard sources; complains on stderr
 
 // "http://" + host, without any path or final "/".
 QUrl AuthorWebPageUrl(const AuthorSettings& author);

@@ -162,8 +162,8 @@ TEST(CliNotification, TwoEditionsArrivedAndOuvrirOpensTheNewest) {
     const QList<QJsonObject> calls = rig.Notifications();
     ASSERT_EQ(calls.size(), 1);
     EXPECT_EQ(calls[0]["app"], "Lectoria");
-    EXPECT_EQ(calls[0]["icone"], "lectoria");
-    EXPECT_EQ(calls[0]["entree"], "lectoria");
+    EXPECT_EQ(calls[0]["icone"], "fr.orvane.Lectoria");
+    EXPECT_EQ(calls[0]["entree"], "fr.orvane.Lectoria");
     EXPECT_EQ(calls[0]["resume"], "2 éditions arrivées");
     EXPECT_EQ(calls[0]["corps"], "20 minutes Paris du 09/05/2007, Metro Paris du 09/05/2007");
     EXPECT_EQ(calls[0]["actions"].toArray(), QJsonArray({"default", "Ouvrir", "ouvrir", "Ouvrir"}));

@@ -144,6 +144,26 @@ TEST_F(Cli, StoredCityAndFolderAreDefaultsAndAreNeverWritten) {
     EXPECT_EQ(Read(config.filePath("Orvane/Lectoria.conf")), stored);
 }
 
+// An administrator's archive in the system-wide settings, no variable: the command line takes it,
+// after saying why it passed over the user's own faulty one.
+TEST_F(Cli, ArchiveFromTheSystemWideSettings) {
+    QTemporaryDir system;
+    ASSERT_TRUE(QDir().mkpath(system.filePath("Orvane")) && QDir().mkpath(config.filePath("Orvane")));
+    Put(system.filePath("Orvane/Lectoria.conf"), "[Adresses]\nArchiveMetro=http://systeme.test/fr/divers/pdf/\n");
+    Put(config.filePath("Orvane/Lectoria.conf"), "[Adresses]\nArchiveMetro=systeme.test\n");
+    env.insert("XDG_CONFIG_DIRS", system.path());
+    env.remove("LECTORIA_METRO_URL");
+    const Outcome run = StartOn("2007-05-10 12:00:00", {"--journal", "metro", "--ville", "Paris", "--date",
+                                                        "2007-05-03", "--dossier", folder.path(), "--adresse"});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.startsWith("http://systeme.test/fr/divers/pdf/2007/05/03/FRPAR_2007_05_03.pdf\n"))
+        << run.out.toStdString();
+    EXPECT_EQ(run.err, "La clé Adresses/ArchiveMetro de " + config.filePath("Orvane/Lectoria.conf") +
+                           " est ignorée : « systeme.test » n'est pas une adresse http:// ou https:// terminée par "
+                           "« / », sans « ? » ni « # ». Valeur utilisée : la clé Adresses/ArchiveMetro de " +
+                           system.filePath("Orvane/Lectoria.conf") + ".\n");
+}
+
 // "Today" fixed by faketime: --adresse prints the edition's address and file, and downloads nothing;
 // three weeks later the same day is too old for Metro.
 TEST_F(Cli, AddressOnAFixedClock) {
@@ -334,8 +354,10 @@ TEST_F(Cli, LoopbackArchiveNeedsNoNetwork) {
     const QString unshare = QStandardPaths::findExecutable("unshare");
     QProcess probe;
     probe.start(unshare, {"-rn", "true"});
-    if (unshare.isEmpty() || !probe.waitForFinished(10000) || probe.exitCode() != 0)
-        GTEST_SKIP() << "unshare -rn is not permitted here: the loopback-only check needs a network namespace";
+    if (unshare.isEmpty() || QStandardPaths::findExecutable("ip").isEmpty() || !probe.waitForFinished(10000) ||
+        probe.exitCode() != 0)
+        GTEST_SKIP()
+            << "unshare -rn is not permitted here, or ip is missing: the loopback-only check needs a network namespace";
     const QString script = QStringLiteral(R"(set -u
 ip link set lo up
 mkfifo "$DOSSIER/.pret"

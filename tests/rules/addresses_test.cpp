@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-
 using namespace lectoria;
 
 namespace {
@@ -66,52 +64,4 @@ TEST(TargetFile, AlwaysAddsOneSeparatorAndKeepsTheNamesAsShown) {
     SelectionState root = Edition("Metro", "Paris", 3, 5, 2007, "E:" + sep);
     BuildTargetFile(root);
     EXPECT_EQ(root.TargetFile, "E:" + sep + sep + "20070503_Metro_Paris.pdf");
-}
-
-TEST(ArchiveSettings, EnvironmentOverridesOnlyWithAValidBaseAddress) {
-    std::map<std::string, QString> env;
-    QStringList complaints;
-    const auto load = [&] {
-        complaints.clear();
-        return LoadArchiveSettings([&](const char* n) { return env.count(n) ? env[n] : QString(); },
-                                   [&](const QString& line) { complaints << line; });
-    };
-    const ArchiveSettings defaults = DefaultArchiveSettings();
-    EXPECT_TRUE(defaults.MetroBaseUrl.endsWith("/fr/divers/pdf/"));
-    EXPECT_TRUE(defaults.MetroBaseUrl.contains(".invalid/"));
-    EXPECT_TRUE(defaults.TwentyMinutesBaseUrl.contains(".invalid/"));
-
-    env[kMetroUrlVariable] = "https://127.0.0.1:8080/fr/divers/pdf/";
-    env[kTwentyMinutesUrlVariable] = "http://localhost:9/";
-    ArchiveSettings loaded = load();
-    EXPECT_EQ(loaded.MetroBaseUrl, "https://127.0.0.1:8080/fr/divers/pdf/");
-    EXPECT_EQ(loaded.TwentyMinutesBaseUrl, "http://localhost:9/");
-    EXPECT_TRUE(complaints.isEmpty());
-
-    for (const QString bad : {"http://host/no-slash", "ftp://host/", "file:///tmp/", "http:///", "host/", "http:/x/",
-                              "http://[::]?/", "http://host/?q=/", "http://host/#/"}) {
-        env[kTwentyMinutesUrlVariable] = bad;
-        loaded = load();
-        EXPECT_EQ(loaded.TwentyMinutesBaseUrl, defaults.TwentyMinutesBaseUrl) << bad.toStdString();
-        ASSERT_EQ(complaints.size(), 1) << bad.toStdString();
-        EXPECT_TRUE(complaints[0].contains(kTwentyMinutesUrlVariable));
-    }
-
-    // Each complaint says what is wrong with the value.
-    env.erase(kTwentyMinutesUrlVariable);
-    const struct {
-        const char* value;
-        const char* fault;
-    } told[] = {
-        {"http://host/no-slash", "n'est pas une adresse http:// ou https:// terminée par « / », sans « ? » ni « # »"},
-        {"http://host/mes archives/", "contient un espace, interdit dans une adresse (l'écrire %20)"},
-        {"http://host/100%/", "contient un « % » qui n'est pas suivi de deux chiffres hexadécimaux (écrire %25 "
-                              "pour un « % »)"}};
-    for (const auto& t : told) {
-        env[kMetroUrlVariable] = t.value;
-        load();
-        ASSERT_EQ(complaints.size(), 1) << t.value;
-        EXPECT_EQ(complaints[0], QString("LECTORIA_METRO_URL ignorée : « %1 » %2. L'adresse par défaut est conservée.")
-                                     .arg(t.value, t.fault));
-    }
 }

@@ -97,8 +97,9 @@ TEST(FetchLimits, LargeBodyIsCutAtTheLimit) {
     EXPECT_TRUE(result.text.startsWith(QString::fromUtf8(head)));
 }
 
-TEST(AuthorSettingsTest, HostFromTheEnvironment) {
-    // host nullptr: the default is kept, with a complaint unless the variable is empty
+TEST(AuthorSettingsTest, HostFromTheFirstSourceHoldingAValidOne) {
+    // host nullptr: the value is refused with a complaint (none for an empty one), and the host
+    // of the next source, the system-wide key, is used
     const struct {
         const char *value, *host;
     } cases[] = {{"", nullptr},
@@ -112,14 +113,21 @@ TEST(AuthorSettingsTest, HostFromTheEnvironment) {
     EXPECT_TRUE(DefaultAuthorSettings().AuthorHost.endsWith(".invalid"));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value);
-        QStringList complaints;
-        const AuthorSettings settings = LoadAuthorSettings(
-            [&c](const char* name) {
-                return std::string(name) == kAuthorHostVariable ? QString::fromUtf8(c.value) : QString();
+        const ConfigurationSource variable{[&c](const ConfigurableValue& asked) {
+                                               return std::string(asked.variable) == kAuthorHostVariable
+                                                          ? QString::fromUtf8(c.value)
+                                                          : QString();
+                                           },
+                                           [](const ConfigurableValue&) { return QStringLiteral("la variable"); }};
+        const ConfigurationSource system{
+            [](const ConfigurableValue& asked) {
+                return asked.key == kAuthorHostKey ? QStringLiteral("hote-systeme.example") : QString();
             },
-            [&complaints](const QString& line) { complaints << line; });
-        const QString expected = c.host ? QString::fromUtf8(c.host) : DefaultAuthorSettings().AuthorHost;
-        EXPECT_EQ(settings.AuthorHost, expected);
+            [](const ConfigurableValue&) { return QStringLiteral("le fichier du système"); }};
+        QStringList complaints;
+        const AuthorSettings settings =
+            LoadAuthorSettings({variable, system}, [&complaints](const QString& line) { complaints << line; });
+        EXPECT_EQ(settings.AuthorHost, c.host ? QString::fromUtf8(c.host) : QStringLiteral("hote-systeme.example"));
         EXPECT_EQ(complaints.size(), (c.host || !*c.value) ? 0 : 1);
     }
 }
