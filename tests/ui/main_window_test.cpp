@@ -75,6 +75,7 @@ TEST_F(MainWindow, ControlsSitWhereTheyWereDesigned) {
     EXPECT_EQ(window->windowTitle(), "Lectoria v1.1.8");
     EXPECT_EQ(window->windowIcon().availableSizes().size(), 4); // the icon's images are linked in
     EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(window->minimumSize(), window->maximumSize()); // a fixed size: no window manager offers to maximize
     // Keyboard order from the city list on.
     QStringList order;
     QWidget* w = Find<QWidget>("lst_Ville");
