@@ -2,6 +2,7 @@
 // (dbus-daemon), a stand-in notification service on it that records each call and answers as
 // told, a stand-in xdg-open on PATH that records what it is asked to open, and the real
 // lectoria-cli on faketime's Wednesday 9 May 2007 against an archive on 127.0.0.1.
+#include "support/fake_time.h"
 #include "support/qt_printers.h"
 #include "support/test_files.h"
 #include "support/test_server.h"
@@ -20,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+using lectoria::testing_support::FixTheClock;
 using lectoria::testing_support::Read;
 using lectoria::testing_support::TestServer;
 using lectoria::testing_support::Write;
@@ -117,11 +119,11 @@ struct Rig {
 
     Ended Run(const QStringList& arguments) {
         QProcess process;
-        process.setProcessEnvironment(env);
-        process.start(QStandardPaths::findExecutable("faketime"),
-                      QStringList{"2007-05-09 08:00:00", LECTORIA_CLI_PATH, "--manquantes", "--ville", "Paris",
-                                  "--dossier", folder.path()} +
-                          arguments);
+        QProcessEnvironment onWednesday = env;
+        FixTheClock(onWednesday, "2007-05-09 08:00:00");
+        process.setProcessEnvironment(onWednesday);
+        process.start(LECTORIA_CLI_PATH,
+                      QStringList{"--manquantes", "--ville", "Paris", "--dossier", folder.path()} + arguments);
         EXPECT_TRUE(process.waitForFinished(60000));
         return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
                 QString::fromUtf8(process.readAllStandardError())};

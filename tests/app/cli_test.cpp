@@ -1,4 +1,5 @@
 // lectoria-cli as a real process: its exit status, stdout, stderr and the folder afterwards.
+#include "support/fake_time.h"
 #include "support/qt_printers.h"
 #include "support/test_server.h"
 
@@ -56,11 +57,14 @@ protected:
                 QString::fromUtf8(process.readAllStandardError())};
     }
 
-    // The program run with "today" fixed by faketime.
+    // The program run with "today" fixed by libfaketime.
     Outcome StartOn(const QString& when, const QStringList& arguments) {
+        const QProcessEnvironment plain = env;
         env.insert("ASAN_OPTIONS", "detect_leaks=0:verify_asan_link_order=0");
-        return Start(QStringList{when, QStringLiteral(LECTORIA_CLI_PATH)} + arguments,
-                     QStandardPaths::findExecutable("faketime"));
+        lectoria::testing_support::FixTheClock(env, when);
+        const Outcome outcome = Start(arguments);
+        env = plain;
+        return outcome;
     }
 
     void UseArchive(const lectoria::testing_support::TestServer& server) {
