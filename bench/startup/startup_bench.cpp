@@ -4,9 +4,12 @@
 // Both programs print the monotonic clock when their window has painted (lectoria does it
 // when LECTORIA_MESURE_DEMARRAGE is set); that clock is the same for every process, so the
 // figure is the marker minus the moment just before the process was started. Run it under a
-// display (xvfb-run) or with QT_QPA_PLATFORM=offscreen.
+// display (xvfb-run) or with QT_QPA_PLATFORM=offscreen. A third process, the bare window with
+// --garder-affichage, stays connected to the display meanwhile, so that no X server resets
+// between two launches.
 #include <QCoreApplication>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -80,6 +83,21 @@ int main(int argc, char** argv) {
     auto environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), settings.path());
     environment.insert(QStringLiteral("LECTORIA_MESURE_DEMARRAGE"), QStringLiteral("1"));
+
+    // A client that stays connected to the display for the whole run (see bare_window.cpp).
+    QProcess keeper;
+    keeper.setProcessEnvironment(environment);
+    keeper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    keeper.start(bare, {QStringLiteral("--garder-affichage")});
+    if (!keeper.waitForReadyRead(30000)) {
+        std::fprintf(stderr, "%s --garder-affichage ne s'est pas connecté à l'affichage.\n", qPrintable(bare));
+        return 1;
+    }
+    const auto stopKeeper = qScopeGuard([&keeper] {
+        keeper.closeWriteChannel();
+        if (!keeper.waitForFinished(10000))
+            keeper.kill();
+    });
 
     // One start of each first, unmeasured: it fills the system's caches (libraries, fonts).
     if (!TimeToFirstPaint(lectoria, environment) || !TimeToFirstPaint(bare, environment))
