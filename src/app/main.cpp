@@ -1,5 +1,6 @@
 // lectoria: the main window.
 #include "download/download_action.h"
+#include "font_warm_up.h"
 #ifdef LECTORIA_NETWORK_MODULE
 #include "network_module.h"
 #endif
@@ -20,6 +21,7 @@
 using namespace lectoria;
 
 int main(int argc, char** argv) {
+    FontConfigurationWarmUp fonts;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lectoria"));
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
@@ -43,6 +45,7 @@ int main(int argc, char** argv) {
 #else
     HttpTransferLibrary transfer;
 #endif
+    fonts.Wait();
     frmLctr window(state,
                    {*settings, clock, *picker, *drives, files, transfer, LoadConfiguredArchiveSettings(), nullptr});
     window.show();

@@ -1,6 +1,6 @@
 #include "ui/logos.h"
 
-#include "ui/icon_pixels.h"
+#include "ui/image_pixels.h"
 
 #include <QFontMetricsF>
 #include <QImage>
@@ -80,6 +80,36 @@ QPixmap DrawMetroLogo(qreal pixelRatio) {
     return pixmap;
 }
 
+namespace {
+
+// The compiled-in image of a logo of width x height units at this pixel ratio, if there is one.
+QPixmap StoredLogo(int width, int height, qreal pixelRatio) {
+    for (int i = 0; i < kLogoPixelsCount; ++i) {
+        const ImagePixels& pixels = kLogoPixels[i];
+        if (pixels.width != qRound(width * pixelRatio) || pixels.height != qRound(height * pixelRatio) ||
+            !qFuzzyCompare(pixels.width / pixelRatio, qreal(width)))
+            continue;
+        const QImage image(reinterpret_cast<const uchar*>(pixels.argb), pixels.width, pixels.height, pixels.width * 4,
+                           QImage::Format_ARGB32);
+        QPixmap pixmap = QPixmap::fromImage(image); // copies the pixels
+        pixmap.setDevicePixelRatio(pixelRatio);
+        return pixmap;
+    }
+    return {};
+}
+
+} // namespace
+
+QPixmap TwentyMinutesLogo(qreal pixelRatio) {
+    const QPixmap stored = StoredLogo(30, 30, pixelRatio);
+    return stored.isNull() ? DrawTwentyMinutesLogo(pixelRatio) : stored;
+}
+
+QPixmap MetroLogo(qreal pixelRatio) {
+    const QPixmap stored = StoredLogo(50, 15, pixelRatio);
+    return stored.isNull() ? DrawMetroLogo(pixelRatio) : stored;
+}
+
 QImage ReadPng(const QString& path) {
     QImageReader reader(path, "png");
     reader.setAutoDetectImageFormat(false);
@@ -92,9 +122,9 @@ QIcon ApplicationIcon() {
     static const QIcon* const icon = [] {
         auto* images = new QIcon;
         for (int i = 0; i < kIconPixelsCount; ++i) {
-            const IconPixels& pixels = kIconPixels[i];
-            const QImage image(reinterpret_cast<const uchar*>(pixels.argb), pixels.size, pixels.size, pixels.size * 4,
-                               QImage::Format_ARGB32);
+            const ImagePixels& pixels = kIconPixels[i];
+            const QImage image(reinterpret_cast<const uchar*>(pixels.argb), pixels.width, pixels.height,
+                               pixels.width * 4, QImage::Format_ARGB32);
             images->addPixmap(QPixmap::fromImage(image)); // copies the pixels
         }
         return images;

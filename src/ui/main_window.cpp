@@ -111,10 +111,10 @@ void frmLctr::BuildControls() {
     opt_metro_ = Place<QRadioButton>(this, "opt_metro", Twips(1680, 1200, 735, 195));
     opt_metro_->setText(kMetro);
     Picture1_ = Place<QLabel>(this, "Picture1", Twips(2880, 480, 495, 495));
-    Picture1_->setPixmap(DrawTwentyMinutesLogo(devicePixelRatioF()));
+    Picture1_->setPixmap(TwentyMinutesLogo(devicePixelRatioF()));
     Picture1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Picture2_ = Place<QLabel>(this, "Picture2", Twips(2640, 1200, 735, 225));
-    Picture2_->setPixmap(DrawMetroLogo(devicePixelRatioF()));
+    Picture2_->setPixmap(MetroLogo(devicePixelRatioF()));
     Picture2_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     cmd_Open_ = Place<QPushButton>(this, "cmd_Open", Twips(2520, 2520, 975, 375));
     cmd_Open_->setText(QStringLiteral("Dossier"));

@@ -1,6 +1,6 @@
 // The images the start-up now builds without decoding PNGs or searching the icon theme are the
-// images it showed before: the window icon's compiled-in pixels against its PNGs, the calendar's
-// arrows against the base style's own.
+// images it showed before: the window icon's compiled-in pixels against its PNGs, the logos'
+// compiled-in pixels against their drawings, the calendar's arrows against the base style's own.
 #include "ui/logos.h"
 #include "ui/startup_style.h"
 
@@ -9,6 +9,9 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QStyleFactory>
+
+#include <algorithm>
+#include <cstdlib>
 
 namespace lectoria {
 namespace {
@@ -25,6 +28,31 @@ TEST(StartupImages, WindowIconIsItsPngsPixelForPixel) {
         const QImage png = ReadPng(QStringLiteral(LECTORIA_ICONS_DIR "/lectoria-%1.png").arg(size));
         ASSERT_FALSE(png.isNull());
         EXPECT_EQ(Pixels(icon.pixmap(QSize(size, size), 1.0)), png.convertToFormat(QImage::Format_ARGB32));
+    }
+}
+
+// After a change of a drawing, `--target lectoria-logos` renders the logos again. A few levels are
+// allowed on the edges of letters, which another FreeType or hinting setting may shade otherwise.
+TEST(StartupImages, LogosAreTheirDrawings) {
+    for (qreal ratio : {1.0, 2.0, 1.5}) {
+        SCOPED_TRACE(ratio);
+        for (const auto& [shown, drawn] : {std::pair{TwentyMinutesLogo(ratio), DrawTwentyMinutesLogo(ratio)},
+                                           std::pair{MetroLogo(ratio), DrawMetroLogo(ratio)}}) {
+            ASSERT_EQ(shown.size(), drawn.size());
+            EXPECT_EQ(shown.devicePixelRatio(), ratio);
+            const QImage a = Pixels(shown), b = Pixels(drawn);
+            EXPECT_EQ(a.pixel(0, 0), b.pixel(0, 0)); // the ground, exactly
+            int shaded = 0;
+            for (int y = 0; y < a.height(); ++y)
+                for (int x = 0; x < a.width(); ++x) {
+                    const QColor p = a.pixelColor(x, y), q = b.pixelColor(x, y);
+                    const int gap = std::max(
+                        {std::abs(p.red() - q.red()), std::abs(p.green() - q.green()), std::abs(p.blue() - q.blue())});
+                    ASSERT_LE(gap, 96) << x << "," << y;
+                    shaded += gap > 8;
+                }
+            EXPECT_LE(shaded, a.width() * a.height() / 20);
+        }
     }
 }
 
