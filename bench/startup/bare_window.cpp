@@ -1,5 +1,6 @@
 // lectoria-bench-fenetre-nue: the smallest Qt Widgets program with one empty window of the main
-// window's size, the yardstick of the start-up benchmark.
+// window's size, the yardstick of the start-up benchmark. With --ligne-de-texte the window shows
+// one label: the least that a window with any text pays.
 //
 // With --garder-affichage it opens no window: it keeps a connection to the display until its
 // standard input closes. An X server left without clients resets itself (Xvfb recompiles its
@@ -8,6 +9,7 @@
 #include "ui/first_paint_marker.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QSocketNotifier>
 #include <QWidget>
 
@@ -30,6 +32,8 @@ int main(int argc, char** argv) {
     }
     QWidget window;
     window.resize(436, 198);
+    if (argc > 1 && std::strcmp(argv[1], "--ligne-de-texte") == 0)
+        (new QLabel(QStringLiteral("Choisir la ville :"), &window))->move(8, 8);
     window.show();
     lectoria::FirstPaintMarker marker;
     window.installEventFilter(&marker);
