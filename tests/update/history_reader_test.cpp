@@ -51,8 +51,6 @@ std::vector<ReaderCase> ReaderCases() {
          Padding(32766 - 20)},
         {"TabPastLimit", kMarker + "*" + Padding(32767 - 20) + tab, HistoryVerdict::FieldUnreadable, ""},
         {"StarPastLimit", kMarker + Padding(32767 - 19) + "*1.1.8\t", HistoryVerdict::FieldUnreadable, ""},
-        {"FortyThousandCharactersBeforeTheMarker", Padding(40000) + kMarker + "*1.1.8\t",
-         HistoryVerdict::FieldUnreadable, "", true},
         {"LongTextAfterTheFieldIsNotRead", kMarker + "*1.1.8\t" + Padding(40000), HistoryVerdict::UpToDate, kApp},
     };
 }

@@ -143,8 +143,9 @@ TEST(UpdateCheckLifecycle, AbandonedWhilePaintingShowsNothingAndFetchesNothing) 
     EXPECT_TRUE(rig.fetcher.fetched.empty());
 }
 
-TEST(UpdateCheckLifecycle, NoNestedCheckFromTheEventsItProcesses) {
-    CheckRig rig({FetchStatus::Completed, kMarker + "*1.1.8\t"});
+// A check run from the events it processes is refused; the next one starts from the first stage.
+TEST(UpdateCheckLifecycle, NoNestedCheckAndTheNextStartsAgainFromTheFirstStage) {
+    CheckRig rig({FetchStatus::Failed, {}});
     rig.view.duringEvents = [&] {
         EXPECT_TRUE(rig.check.IsRunning());
         rig.check.Run();
@@ -152,13 +153,9 @@ TEST(UpdateCheckLifecycle, NoNestedCheckFromTheEventsItProcesses) {
     rig.check.Run();
     EXPECT_EQ(rig.fetcher.fetched.size(), 1u);
     EXPECT_EQ(rig.sink.shown.size(), 1);
-}
-
-TEST(UpdateCheckLifecycle, SecondCheckStartsAgainFromTheFirstStage) {
-    CheckRig rig({FetchStatus::Failed, {}});
-    rig.check.Run();
     ASSERT_EQ(rig.view.current, (Stage{"Echec", 100}));
 
+    rig.view.duringEvents = nullptr;
     rig.fetcher.result = {FetchStatus::Completed, kMarker + "*1.1.8\t"};
     rig.check.Run();
     EXPECT_EQ(*rig.view.atFetch, (Stage{"Connexion", 25, true}));
