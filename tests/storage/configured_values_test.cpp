@@ -1,16 +1,17 @@
-// Where the archive addresses come from: the environment, the user's settings file, the
-// system-wide one, the default; each against settings folders of the test's own.
+// Where the archive addresses come from, against settings folders of the test's own.
 #include "storage/configured_values.h"
 #include "storage/settings_store.h"
 #include "support/qt_printers.h"
+#include "support/test_files.h"
 
 #include <QDir>
-#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace lectoria;
+using testing_support::Read;
+using testing_support::Write;
 
 namespace {
 
@@ -30,15 +31,6 @@ protected:
         qunsetenv(kMetroUrlVariable);
         qunsetenv(kTwentyMinutesUrlVariable);
     }
-    static void Put(const QString& file, const QByteArray& bytes) {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-    }
-    static QByteArray Bytes(const QString& file) {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
     QString UserFile() const { return user.filePath("Orvane/Lectoria.conf"); }
     QString SystemFile() const { return system.filePath("Orvane/Lectoria.conf"); }
     ArchiveSettings Load() {
@@ -53,6 +45,7 @@ protected:
 
 } // namespace
 
+// Each address has its own key, and a comma in it needs no quotes.
 TEST_F(ConfiguredValues, EnvironmentOverUserFileOverSystemFileOverDefault) {
     const QString defaultMetro = DefaultArchiveSettings().MetroBaseUrl;
     const QString bad = "ftp://mauvaise.test/";
@@ -78,11 +71,12 @@ TEST_F(ConfiguredValues, EnvironmentOverUserFileOverSystemFileOverDefault) {
     for (const Case& c : cases) {
         SCOPED_TRACE(("env=" + c.environment + " user=" + c.userValue + " system=" + c.systemValue).toStdString());
         qputenv(kMetroUrlVariable, c.environment.toUtf8());
-        Put(UserFile(), c.userValue.isEmpty() ? "" : "[Adresses]\nArchiveMetro=" + c.userValue.toUtf8() + "\n");
-        Put(SystemFile(), c.systemValue.isEmpty() ? "" : "[Adresses]\nArchiveMetro=" + c.systemValue.toUtf8() + "\n");
+        Write(UserFile(), c.userValue.isEmpty() ? "" : "[Adresses]\nArchiveMetro=" + c.userValue.toUtf8() + "\n");
+        Write(SystemFile(), "[Adresses]\nArchive20minutes=http://vingt.test/a,b/\n" +
+                                (c.systemValue.isEmpty() ? "" : "ArchiveMetro=" + c.systemValue.toUtf8() + "\n"));
         const ArchiveSettings loaded = Load();
         EXPECT_EQ(loaded.MetroBaseUrl, c.expected);
-        EXPECT_EQ(loaded.TwentyMinutesBaseUrl, DefaultArchiveSettings().TwentyMinutesBaseUrl);
+        EXPECT_EQ(loaded.TwentyMinutesBaseUrl, "http://vingt.test/a,b/");
         ASSERT_EQ(complaints.size(), c.refusedPlaces.size());
         for (int i = 0; i < complaints.size(); ++i)
             EXPECT_EQ(complaints[i], c.refusedPlaces[i] + " est ignorée : « " + bad +
@@ -90,15 +84,6 @@ TEST_F(ConfiguredValues, EnvironmentOverUserFileOverSystemFileOverDefault) {
                                          "sans « ? » ni « # ». Valeur utilisée : " +
                                          c.usedPlace + ".");
     }
-}
-
-TEST_F(ConfiguredValues, EachAddressHasItsOwnKeyAndACommaNeedsNoQuotes) {
-    Put(SystemFile(), "[Adresses]\nArchive20minutes=http://vingt.test/a,b/\n");
-    qputenv(kMetroUrlVariable, kEnvironmentMetro.toUtf8());
-    const ArchiveSettings loaded = Load();
-    EXPECT_EQ(loaded.MetroBaseUrl, kEnvironmentMetro);
-    EXPECT_EQ(loaded.TwentyMinutesBaseUrl, "http://vingt.test/a,b/");
-    EXPECT_TRUE(complaints.isEmpty());
 }
 
 TEST_F(ConfiguredValues, OnlyBaseAddressesOverHttpEndingWithASlashAreTaken) {
@@ -109,7 +94,7 @@ TEST_F(ConfiguredValues, OnlyBaseAddressesOverHttpEndingWithASlashAreTaken) {
         ASSERT_EQ(complaints.size(), 1) << bad.toStdString();
         EXPECT_TRUE(complaints[0].contains("« " + bad + " »"));
     }
-    // A blank or a bad % escape is named as such: the address looks right to the eye otherwise.
+    // A blank or a bad % escape is named: the address looks right to the eye otherwise.
     const struct {
         const char* value;
         const char* fault;
@@ -127,19 +112,18 @@ TEST_F(ConfiguredValues, OnlyBaseAddressesOverHttpEndingWithASlashAreTaken) {
     }
 }
 
-// The window stores its two values in the user's file; the addresses set there stay as written.
+// Storing the window's two values leaves the addresses byte for byte (keys in QSettings' order).
 TEST_F(ConfiguredValues, StoringTheCityAndFolderLeavesTheAddressesAlone) {
-    // In the order QSettings writes keys, so that the section comes back byte for byte.
     const QByteArray addresses =
         "[Adresses]\nArchive20minutes=\"http://vingt.test/a,b/\"\nArchiveMetro=" + kUserMetro.toUtf8() +
         "\nHoteAuteur=auteur.test:8080\n";
-    Put(UserFile(), addresses);
+    Write(UserFile(), addresses);
     const auto store = MakeUserSettingsStore();
     SelectionState state;
     state.CityIndex = 3;
     state.SaveFolder = "/home/zoë/Presse";
     ASSERT_TRUE(StoreCityIndex(state, *store) && StoreSaveFolder(state, *store));
-    const QByteArray written = Bytes(UserFile());
+    const QByteArray written = Read(UserFile());
     EXPECT_TRUE(written.contains(addresses) && written.contains("Ville=3") && written.contains("Chemin="))
         << written.toStdString();
     const ArchiveSettings loaded = Load();

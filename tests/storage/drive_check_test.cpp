@@ -6,20 +6,9 @@
 using namespace lectoria;
 using namespace lectoria::testing;
 
-TEST(CheckFolderDrive, VerdictOverEveryDriveType) {
-    const bool accepted[] = {false, false, true, true, true, false, true, false, false};
-    for (int type = 0; type <= 8; ++type) {
-        SelectionState state;
-        FakeDrives drives;
-        drives.type = type;
-        EXPECT_EQ(CheckFolderDrive(state, "C:\\Presse\\Journaux", drives), accepted[type]) << type;
-        EXPECT_EQ(state.DriveRoot, "C:\\");
-        EXPECT_EQ(drives.queried, QStringList{"C:\\"});
-    }
-}
-
+// The verdict for each drive type is tried through ChooseSaveFolder (folder_choice_test.cpp).
+// The query would refuse (CD drive), so only a queried folder is refused.
 TEST(CheckFolderDrive, OnlyACapitalLetterFromAToZIsQueried) {
-    // The query would refuse (CD drive), so only a queried folder is refused.
     const struct {
         const char* folder;
         const char* root;

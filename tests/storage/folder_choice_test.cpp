@@ -46,7 +46,8 @@ TEST(ChooseSaveFolder, AcceptedFolderIsShownAndWrittenTwice) {
 }
 
 TEST(ChooseSaveFolder, CancelOrRefusedDriveChangesNothing) {
-    const std::pair<const char*, int> cases[] = {{"", 3}, {"E:\\Cd", 0}, {"E:\\Cd", 1}, {"E:\\Cd", 5}, {"E:\\Cd", 7}};
+    const std::pair<const char*, int> cases[] = {{"", 3},       {"E:\\Cd", 0}, {"E:\\Cd", 1},
+                                                 {"E:\\Cd", 5}, {"E:\\Cd", 7}, {"E:\\Cd", 8}};
     for (const auto& [answer, type] : cases) {
         Chooser c(answer, type);
         c.state.SaveFolder = "stale";

@@ -1,5 +1,6 @@
 #include "storage_doubles.h"
 #include "support/qt_printers.h"
+#include "support/test_files.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,6 +12,8 @@
 
 using namespace lectoria;
 using namespace lectoria::testing;
+using testing_support::Read;
+using testing_support::Write;
 
 namespace {
 
@@ -20,15 +23,6 @@ protected:
         ASSERT_TRUE(dir.isValid());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
-    }
-    QByteArray Bytes(const QString& file) {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    void Put(const QString& file, const QByteArray& bytes) {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
     }
     QTemporaryDir dir;
 };
@@ -79,7 +73,7 @@ TEST_F(SettingsFile, AFailedOrDamagedWriteKeepsTheOtherValue) {
         const QByteArray bytes = damage == Garbage        ? "\x01\xff garbage\nChemin=/srv/presse\n[[[\n=\n"
                                  : damage == Unterminated ? "[General]\nChemin=/srv/presse\nVille=\"4\n"
                                                           : "[General]\nChemin=/srv/presse\nVille=4\n";
-        Put(file, bytes);
+        Write(file, bytes);
         if (damage == ReadOnly)
             QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup);
         const bool written = MakeFileSettingsStore(file)->WriteNumber(kCityValueName, 3);
@@ -89,7 +83,7 @@ TEST_F(SettingsFile, AFailedOrDamagedWriteKeepsTheOtherValue) {
         if (written) {
             EXPECT_EQ(StoredCityIndexFrom(reread->Read(kCityValueName)), 3) << damage;
         } else {
-            EXPECT_EQ(Bytes(file), bytes) << damage;
+            EXPECT_EQ(Read(file), bytes) << damage;
         }
         if (damage == ReadOnly && !QFileInfo(file).isWritable()) {
             EXPECT_FALSE(written);
@@ -103,7 +97,7 @@ TEST_F(SettingsFile, AFailedOrDamagedWriteKeepsTheOtherValue) {
 
 TEST_F(SettingsFile, AnEmptyFileIsUsedAndAHeldLockDropsOnlyThatWrite) {
     const QString file = dir.filePath("Lectoria.conf");
-    Put(file, "");
+    Write(file, "");
     EXPECT_FALSE(MakeFileSettingsStore(file)->Read(kFolderValueName));
     EXPECT_TRUE(MakeFileSettingsStore(file)->WriteText(kFolderValueName, "/srv/presse"));
 

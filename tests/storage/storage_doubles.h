@@ -11,20 +11,18 @@
 
 namespace lectoria::testing {
 
-// Values in memory; every write is logged, and writes can be made to fail.
+// Values in memory; every write is logged.
 struct FakeStore final : SettingsStore {
     std::map<QString, QVariant> values;
     std::vector<std::pair<QString, QVariant>> writes;
-    bool failWrites = false;
     std::optional<QVariant> Read(const QString& name) override {
         const auto it = values.find(name);
         return it == values.end() ? std::nullopt : std::optional<QVariant>(it->second);
     }
     bool Write(const QString& name, const QVariant& value) {
         writes.emplace_back(name, value);
-        if (!failWrites)
-            values[name] = value;
-        return !failWrites;
+        values[name] = value;
+        return true;
     }
     bool WriteNumber(const QString& name, quint32 value) override { return Write(name, value); }
     bool WriteText(const QString& name, const QString& value) override { return Write(name, value); }
