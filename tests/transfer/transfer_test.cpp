@@ -1,5 +1,4 @@
-// The download library on its own: retries, resuming, failing writers, the progress window. The
-// faults lectoria-cli meets the same way are tried through it in tests/app/cli_faults_test.cpp.
+// The download library on its own; the faults lectoria-cli meets the same way are in tests/app.
 #include "sample_pdf.h"
 #include "support/qt_printers.h"
 #include "support/test_answers.h"
@@ -59,10 +58,6 @@ struct ServerCase {
     const char* error; // LastError(), empty on success
     int hits;          // requests the server saw; 0: not counted
 };
-
-void PrintTo(const ServerCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 const char kBusy[] = "Le serveur est momentanément indisponible (erreur 503).";
 
@@ -125,8 +120,7 @@ TEST_P(ServerBehaviour, ResultMessageAndRequestsAndTheTargetIsReplacedOnlyOnSucc
 INSTANTIATE_TEST_SUITE_P(Faults, ServerBehaviour, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<ServerCase>& info) { return std::string(info.param.name); });
 
-// A connection lost mid-body resumes where it stopped when the server honours Range, and starts
-// over when it answers with the whole file again; either way the file is the edition, byte for byte.
+// A cut transfer resumes with Range, or starts over when the server sends the whole file again.
 TEST_F(Transfer, ResumesACutTransfer) {
     std::atomic<int> hits{0};
     std::atomic<bool> honoursRange;
@@ -155,8 +149,7 @@ TEST_F(Transfer, ResumesACutTransfer) {
     }
 }
 
-// The real writer, made to fail as a full disk does once `room` bytes are written, or to stop as
-// a power cut does after the data reached the disk but before the rename.
+// The real writer, failing as a full disk after `room` bytes, or stopping as a power cut before the rename.
 class FaultyWriter final : public FileWriter {
 public:
     FaultyWriter(const QString& target, qint64 room, bool powerCut) : real_(target), room_(room), powerCut_(powerCut) {}
@@ -194,8 +187,7 @@ TEST_F(Transfer, DiskFullDuringTheBody) {
     EXPECT_EQ(Files(), QStringList{"e.pdf"});
 }
 
-// The earlier edition is untouched, and the next download replaces the complete leftover
-// "<target>.part" with a fresh one.
+// The earlier edition is untouched, and the next download replaces the leftover "<target>.part".
 TEST_F(Transfer, StopBetweenTheLastWriteAndTheRename) {
     ServePdf();
     EXPECT_NE(FaultyLibrary(1 << 30, true).Download(nullptr, url, target), TransferResult::Downloaded);
@@ -232,8 +224,7 @@ TEST_F(Transfer, LocalRefusalsNameTheirCause) {
     EXPECT_EQ(Files(), QStringList{"e.pdf"});
 }
 
-// Presses `button` of the progress window as soon as it is on screen, after noting what its
-// description and status lines say.
+// Presses `button` of the progress window once it shows, after noting its description and status.
 struct WindowPress {
     explicit WindowPress(const char* button) {
         QObject::connect(&poll, &QTimer::timeout, [this, button] {
@@ -292,9 +283,7 @@ TEST_F(Transfer, TheWindowShowsTheFailureUntilClosed) {
     EXPECT_EQ(Read(target), kEarlier);
 }
 
-// The window's figures use ko below one megabyte; after a failure they keep the sizes but lose
-// the speed and the time left, the whole cause shows (a long path wraps at its separators) and
-// Enter presses "Fermer".
+// Figures in ko; after a failure, sizes without speed, the whole cause wrapped, and Enter closes.
 TEST(ProgressWindow, FailureShowsWholeAndEnterCloses) {
     QWidget owner;
     owner.show();
