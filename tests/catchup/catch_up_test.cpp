@@ -1,4 +1,5 @@
-// The catch-up against doubles of the drive, the path lookup and the download library; on Wednesday 9 May 2007.
+// The catch-up against doubles, on Wednesday 9 May 2007; what it fetches, keeps or replaces is
+// tried end to end by Cli.CatchUpFetchesWhatIsMissingOldestFirstThenNothing.
 #include "catchup/catch_up.h"
 
 #include "download/download_doubles.h"
@@ -99,21 +100,6 @@ struct Run : ::testing::Test {
 };
 
 } // namespace
-
-TEST_F(Run, CompleteFilesAreLeftAloneAndTheRestFetchedInOrder) {
-    Write(File("20070508_Metro_Paris.pdf"), kPdf);
-    Write(File("20070509_Metro_Paris.pdf"), "%PDF-1.4 cut short");
-    transfer.result = TransferResult::NotFound;
-    const QList<Edition> plan{{"Metro", "Paris", {2007, 5, 8}}, {"Metro", "Paris", {2007, 5, 9}}};
-    EXPECT_EQ(Start(plan).stop, CatchUpStop::None);
-    ASSERT_EQ(reports.size(), 2);
-    EXPECT_EQ(reports[0].status, EditionStatus::Present);
-    EXPECT_EQ(reports[0].bytes, kPdf.size());
-    EXPECT_EQ(reports[1].status, EditionStatus::NotPublished);
-    EXPECT_EQ(reports[1].file, File("20070509_Metro_Paris.pdf"));
-    EXPECT_EQ(transfer.calls.filter("Download ").size(), 1);
-    EXPECT_TRUE(transfer.calls.last().endsWith("-> " + File("20070509_Metro_Paris.pdf")));
-}
 
 // The first edition that meets a closed check stops the run, with the action's own message.
 TEST_F(Run, NoConnectionOrARefusedFolderStopsTheRun) {

@@ -45,7 +45,7 @@ protected:
 
 } // namespace
 
-// Each address has its own key, and a comma in it needs no quotes.
+// Every row also holds a system-wide 20 minutes address with a comma: its own key, no quotes needed.
 TEST_F(ConfiguredValues, EnvironmentOverUserFileOverSystemFileOverDefault) {
     const QString defaultMetro = DefaultArchiveSettings().MetroBaseUrl;
     const QString bad = "ftp://mauvaise.test/";
