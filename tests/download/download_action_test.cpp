@@ -85,7 +85,7 @@ TEST(DownloadRefusal, ShowsOneMessageAndTransfersNothing) {
         {3, "Metro", "Paris", "/absent", fixed, badFolder},
         {3, "Metro", "Paris", "e:/not-queried", fixed, badFolder}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.folder);
+        SCOPED_TRACE(std::to_string(c.day) + " " + c.paper + " " + c.city + " " + c.folder);
         Rig r;
         r.calendar.SetValue(QDate(2007, 5, c.day));
         SelectPaper(r.state, c.paper);
