@@ -131,20 +131,9 @@ TEST_P(UpdateCheckTest, StagesMessageAndOpenedAddress) {
 INSTANTIATE_TEST_SUITE_P(Cases, UpdateCheckTest, ::testing::ValuesIn(CheckCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(UpdateCheckLifecycle, AbandonedWhilePaintingShowsNothingAndFetchesNothing) {
-    CheckRig rig({FetchStatus::Completed, kMarker + "*1.2.0\t"});
-    rig.view.duringEvents = [&] { rig.check.Abandon(); };
-    rig.check.Run();
-    EXPECT_TRUE(rig.fetcher.fetched.empty());
-    EXPECT_TRUE(rig.sink.shown.isEmpty());
-
-    rig.view.duringEvents = nullptr;
-    rig.check.Run(); // an abandoned check stays abandoned
-    EXPECT_TRUE(rig.fetcher.fetched.empty());
-}
-
-// A check run from the events it processes is refused; the next one starts from the first stage.
-TEST(UpdateCheckLifecycle, NoNestedCheckAndTheNextStartsAgainFromTheFirstStage) {
+// A check run from the events it processes is refused; the next one starts from the first stage;
+// one abandoned while painting fetches and shows nothing, then and ever after.
+TEST(UpdateCheckLifecycle, OneAtATimeEachFromTheFirstStageAndAbandonedForGood) {
     CheckRig rig({FetchStatus::Failed, {}});
     rig.view.duringEvents = [&] {
         EXPECT_TRUE(rig.check.IsRunning());
@@ -161,6 +150,15 @@ TEST(UpdateCheckLifecycle, NoNestedCheckAndTheNextStartsAgainFromTheFirstStage) 
     EXPECT_EQ(*rig.view.atFetch, (Stage{"Connexion", 25, true}));
     EXPECT_EQ(rig.view.current, (Stage{"Analyse", 100}));
     EXPECT_EQ(rig.check.HistoryText(), kApp); // the working value now holds the latest version
+
+    rig.view.duringEvents = [&] { rig.check.Abandon(); };
+    rig.fetcher.fetched.clear();
+    rig.sink.shown.clear();
+    rig.check.Run();
+    rig.view.duringEvents = nullptr;
+    rig.check.Run();
+    EXPECT_TRUE(rig.fetcher.fetched.empty());
+    EXPECT_TRUE(rig.sink.shown.isEmpty());
 }
 
 } // namespace
