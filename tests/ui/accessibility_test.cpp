@@ -51,7 +51,8 @@ void ExpectControls(QWidget* root, std::initializer_list<Control> controls) {
         if (!node || !node->isValid() || node->state().invisible)
             continue;
         if (node->state().focusable) {
-            EXPECT_FALSE(node->text(QAccessible::Name).trimmed().isEmpty()) << node->object()->objectName().toStdString();
+            EXPECT_FALSE(node->text(QAccessible::Name).trimmed().isEmpty())
+                << node->object()->objectName().toStdString();
         }
         for (int i = 0; i < node->childCount(); ++i)
             pending.push_back(node->child(i));
@@ -111,18 +112,18 @@ TEST_F(MainWindowControls, SitWhereTheyWereDesignedAndAreNamedInFrench) {
 // are links, blue and keyboard-reachable between OK and the update button.
 TEST_F(AboutWindowControls, SitBesideTheMainWindowAndAreNamedInFrench) {
     Open();
-    ExpectControls(about.data(),
-                   {
-                       {"frmAbout", {}, QAccessible::Window, "À propos de Lectoria"},
-                       {"cmdOK", {160, 88, 52, 25}, QAccessible::Button, "OK"},
-                       {"lbl_name", {8, 8, 197, 24}, QAccessible::StaticText, "Lectoria v1.1.8"},
-                       {"lbl_site", {64, 40, 97, 17}, QAccessible::Link, "Mon site web"},
-                       {"lbl_email", {40, 64, 145, 17}, QAccessible::Link, "M'envoyer un e-mail"},
-                       {"cmdUpdate", {8, 88, 135, 25}, QAccessible::Button, "Vérifier nouvelle version"},
-                       {"ProgressBar1", {80, 118, 142, 16}, QAccessible::ProgressBar, "Progression de la vérification",
-                        false},
-                       {"lbl_progress", {8, 120, 65, 17}, QAccessible::StaticText, nullptr, false},
-                   });
+    ExpectControls(
+        about.data(),
+        {
+            {"frmAbout", {}, QAccessible::Window, "À propos de Lectoria"},
+            {"cmdOK", {160, 88, 52, 25}, QAccessible::Button, "OK"},
+            {"lbl_name", {8, 8, 197, 24}, QAccessible::StaticText, "Lectoria v1.1.8"},
+            {"lbl_site", {64, 40, 97, 17}, QAccessible::Link, "Mon site web"},
+            {"lbl_email", {40, 64, 145, 17}, QAccessible::Link, "M'envoyer un e-mail"},
+            {"cmdUpdate", {8, 88, 135, 25}, QAccessible::Button, "Vérifier nouvelle version"},
+            {"ProgressBar1", {80, 118, 142, 16}, QAccessible::ProgressBar, "Progression de la vérification", false},
+            {"lbl_progress", {8, 120, 65, 17}, QAccessible::StaticText, nullptr, false},
+        });
     EXPECT_EQ(about->pos(), mainWindow.frameGeometry().topLeft() + QPoint(107, 33));
     EXPECT_EQ(about->size(), QSize(219, 134));
     EXPECT_EQ(about->minimumSize(), about->maximumSize());

@@ -197,7 +197,8 @@ TEST_F(MainWindow, EveryDayTheUserChoosesIsChecked) {
         int day; // 0: the left arrow key, -1: the right one
         qsizetype messages;
         QString dayText;
-    } picks[] = {{12, 1, "12"}, {11, 1, "11"}, {11, 1, "11"}, {13, 2, "12"}, {30, 3, "12"}, {0, 3, "11"}, {-1, 4, "12"}};
+    } picks[] = {{12, 1, "12"}, {11, 1, "11"}, {11, 1, "11"}, {13, 2, "12"},
+                 {30, 3, "12"}, {0, 3, "11"},  {-1, 4, "12"}};
     for (const auto& pick : picks) {
         SCOPED_TRACE(pick.day);
         if (pick.day > 0)

@@ -36,9 +36,9 @@ public:
 
     void Open(FolderLocks* locks = nullptr) {
         window = std::make_unique<frmLctr>(
-            state, MainWindowServices{store, clock, picker, drives, files, transfer,
-                                      ArchiveSettings{"http://m.test/fr/divers/pdf/", "http://v.test/"}, &messages,
-                                      locks});
+            state,
+            MainWindowServices{store, clock, picker, drives, files, transfer,
+                               ArchiveSettings{"http://m.test/fr/divers/pdf/", "http://v.test/"}, &messages, locks});
         window->show();
     }
     template <typename T = QWidget> T* Find(const char* name) {
