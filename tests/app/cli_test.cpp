@@ -137,8 +137,8 @@ TEST_F(Cli, ArchiveFromTheSystemWideSettings) {
     const Outcome run = StartOn("2007-05-10 12:00:00", {"--journal", "metro", "--ville", "Paris", "--date",
                                                         "2007-05-03", "--dossier", folder.path(), "--adresse"});
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.out.startsWith("http://systeme.test/fr/divers/pdf/2007/05/03/FRPAR_2007_05_03.pdf\n"))
-        << run.out.toStdString();
+    EXPECT_EQ(run.out, "http://systeme.test/fr/divers/pdf/2007/05/03/FRPAR_2007_05_03.pdf\n" +
+                           folder.filePath("20070503_Metro_Paris.pdf") + "\n");
     EXPECT_EQ(run.err, "La clé Adresses/ArchiveMetro de " + Conf(config.path()) +
                            " est ignorée : « systeme.test » n'est pas une adresse http:// ou https:// terminée par "
                            "« / », sans « ? » ni « # ». Valeur utilisée : la clé Adresses/ArchiveMetro de " +

@@ -22,9 +22,6 @@ class AboutWindowTest : public AboutFixture {
 public:
     LinkLabel* Site() { return Control<LinkLabel>("lbl_site"); }
     LinkLabel* Email() { return Control<LinkLabel>("lbl_email"); }
-    void ServeHistoryFrom(TestServer& server) {
-        settings.author.AuthorHost = QStringLiteral("127.0.0.1:%1").arg(server.port());
-    }
 };
 
 TEST_F(AboutWindowTest, EveryWayOfClosingDeletesItAndEnablesTheMainWindow) {
@@ -108,7 +105,7 @@ TEST_F(AboutWindowTest, UpdateCheckShowsItsStagesAndAReopenedWindowStartsFresh) 
     server.routes().Get("/divers/download/VB/lctr_hist.txt", [](const httplib::Request&, httplib::Response& r) {
         r.set_content("Historique Lectoria\r\n*1.2.0\tnotes", "text/plain");
     });
-    ServeHistoryFrom(server);
+    settings.author.AuthorHost = QStringLiteral("127.0.0.1:%1").arg(server.port());
     sink.answer = kAnswerYes;
     Open();
     MoveOver(Site());
@@ -148,7 +145,7 @@ TEST_F(AboutWindowTest, ClosedDuringAPendingFetch) {
         server.Hold();
         r.set_content("Historique Lectoria\r\n*1.2.0\t", "text/plain");
     });
-    ServeHistoryFrom(server);
+    settings.author.AuthorHost = QStringLiteral("127.0.0.1:%1").arg(server.port());
     Open();
     Control<QPushButton>("cmdUpdate")->click(); // returns once the close has stopped the check
     EXPECT_TRUE(sawWait);
