@@ -136,6 +136,7 @@ TEST_F(AboutWindowControls, SitBesideTheMainWindowAndAreNamedInFrench) {
         EXPECT_EQ(Control(link)->palette().color(QPalette::WindowText), QColor(0, 0, 255));
         EXPECT_EQ(Control(link)->cursor().hotSpot(), QPoint(12, 1));
     }
+    EXPECT_EQ(Control("lbl_site")->toolTip(), "http://auteur.test/court");
     EXPECT_EQ(Interface(about, "lbl_site")->text(QAccessible::Description), "http://auteur.test/court");
     EXPECT_EQ(Interface(about, "lbl_email")->text(QAccessible::Description),
               "Cliquez ici pour m'envoyer un e-mail à propos de ce logiciel");
