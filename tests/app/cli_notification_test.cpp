@@ -10,11 +10,13 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
+#include <QFileSystemWatcher>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
-#include <QThread>
+#include <QTimer>
 
 using namespace lectoria::testing_support;
 
@@ -107,11 +109,17 @@ struct Rig {
         return calls;
     }
 
-    // xdg-open runs detached and may write its record just after the program's end.
+    // xdg-open runs detached and may write its record just after the program's end: the folder
+    // is watched until it does, within a bound.
     QString Opened(int boundMs) const {
+        QFileSystemWatcher watcher({work.path()});
+        QEventLoop loop;
+        QObject::connect(&watcher, &QFileSystemWatcher::directoryChanged, &loop, &QEventLoop::quit);
         const QDeadlineTimer bound(boundMs);
-        while (!QFile::exists(work.filePath("ouvert")) && !bound.hasExpired())
-            QThread::msleep(20);
+        while (!QFile::exists(work.filePath("ouvert")) && !bound.hasExpired()) {
+            QTimer::singleShot(bound.remainingTime(), &loop, &QEventLoop::quit);
+            loop.exec();
+        }
         return QString::fromUtf8(Read(work.filePath("ouvert"))).trimmed();
     }
 };

@@ -26,19 +26,29 @@ public:
 public slots:
     QStringList GetCapabilities() { return {QStringLiteral("actions"), QStringLiteral("body")}; }
 
-    uint Notify(const QString& app, uint, const QString& icon, const QString& summary, const QString& body,
-                const QStringList& actions, const QVariantMap& hints, int) {
+    QString GetServerInformation(QString& vendor, QString& version, QString& specVersion) {
+        vendor = QStringLiteral("Lectoria tests");
+        version = QStringLiteral("1");
+        specVersion = QStringLiteral("1.2");
+        return QStringLiteral("lectoria-test-notifications");
+    }
+
+    uint Notify(const QString& app, uint replaces, const QString& icon, const QString& summary, const QString& body,
+                const QStringList& actions, const QVariantMap& hints, int timeout) {
         const QJsonObject call{{"app", app},
+                               {"remplace", static_cast<int>(replaces)},
                                {"icone", icon},
                                {"resume", summary},
                                {"corps", body},
                                {"actions", QJsonArray::fromStringList(actions)},
-                               {"entree", hints.value(QStringLiteral("desktop-entry")).toString()}};
+                               {"entree", hints.value(QStringLiteral("desktop-entry")).toString()},
+                               {"delai", timeout}};
         QFile file(record_);
         if (file.open(QIODevice::Append))
             file.write(QJsonDocument(call).toJson(QJsonDocument::Compact) + '\n');
         const uint id = ++last_;
-        // After the reply, as a real service does; another program's notification closes first.
+        // After this call's reply has left, as a real service does; another program's
+        // notification closes first, and must not be taken for this one.
         QTimer::singleShot(0, this, [this, id] {
             if (answer_ == QLatin1String("rien"))
                 return;
@@ -49,6 +59,8 @@ public slots:
         });
         return id;
     }
+
+    void CloseNotification(uint id) { emit NotificationClosed(id, 3); }
 
 signals:
     void ActionInvoked(uint id, const QString& action);
