@@ -1,15 +1,13 @@
 // lectoria-cli as a real process: its exit status, stdout, stderr and the folder afterwards.
+#include "cli_run.h"
 #include "support/fake_time.h"
 #include "support/qt_printers.h"
+#include "support/test_files.h"
 #include "support/test_server.h"
 
-#include <gtest/gtest.h>
-
 #include <QDir>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -19,21 +17,9 @@
 #include <future>
 #include <map>
 
+using namespace lectoria::testing_support;
+
 namespace {
-
-struct Outcome {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-// The last weekday on or before today: always inside both papers' windows.
-QDate RecentWeekday() {
-    QDate day = QDate::currentDate();
-    while (day.dayOfWeek() > 5)
-        day = day.addDays(-1);
-    return day;
-}
 
 class Cli : public testing::Test {
 protected:
@@ -47,79 +33,53 @@ protected:
         env.insert("LECTORIA_20MINUTES_URL", "http://vingt.test/");
         env.insert("LC_ALL", "C");
     }
-
-    Outcome Start(const QStringList& arguments, const QString& program = QStringLiteral(LECTORIA_CLI_PATH)) {
-        QProcess process;
-        process.setProcessEnvironment(env);
-        process.start(program, arguments);
-        EXPECT_TRUE(process.waitForFinished(60000));
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
-    }
-
+    Outcome Start(const QStringList& arguments) { return RunCli(env, arguments); }
     // The program run with "today" fixed by libfaketime.
     Outcome StartOn(const QString& when, const QStringList& arguments) {
-        const QProcessEnvironment plain = env;
-        env.insert("ASAN_OPTIONS", "detect_leaks=0:verify_asan_link_order=0");
-        lectoria::testing_support::FixTheClock(env, when);
-        const Outcome outcome = Start(arguments);
-        env = plain;
-        return outcome;
+        QProcessEnvironment fixed = env;
+        fixed.insert("ASAN_OPTIONS", "detect_leaks=0:verify_asan_link_order=0");
+        FixTheClock(fixed, when);
+        return RunCli(fixed, arguments);
     }
-
-    void UseArchive(const lectoria::testing_support::TestServer& server) {
+    void UseArchive(const TestServer& server) {
         env.insert("LECTORIA_METRO_URL", QString::fromStdString(server.url("/fr/divers/pdf/")));
         env.insert("LECTORIA_20MINUTES_URL", QString::fromStdString(server.url("/")));
     }
-
-    static QString Read(const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
-    static void Put(const QString& path, const QByteArray& contents) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size()) << path.toStdString();
-    }
-    void Write(const QString& name, const QByteArray& contents) { Put(folder.filePath(name), contents); }
+    QString Conf(const QString& base) { return base + "/Orvane/Lectoria.conf"; }
 };
+
+class CliSettings : public Cli {};
 
 } // namespace
 
-TEST_F(Cli, VersionAndHelp) {
+TEST_F(Cli, VersionHelpAndBadCommandLines) {
     EXPECT_EQ(Start({"--version"}).out, "Lectoria 1.1.8\n");
     EXPECT_TRUE(Start({"--help"}).out.contains("Codes de sortie : 0 réussite"));
-}
-
-TEST_F(Cli, BadCommandLinesNameWhatIsAccepted) {
-    struct Case {
-        QStringList args;
-        const char* says;
-    };
-    const Case cases[] = {{{"--journal", "libé"}, "Journaux acceptés"},
-                          {{"--ville", "Brest"}, "Villes acceptées : Bordeaux, Lille"},
-                          {{"--date", "2007-02-30"}, "AAAA-MM-JJ"},
-                          {{"--date", "03/05/2007"}, "AAAA-MM-JJ"},
-                          {{"--inconnue"}, "inconnue"},
-                          {{"en-trop"}, "Argument inattendu"}};
-    for (const Case& c : cases) {
-        const Outcome run = Start(c.args);
-        EXPECT_EQ(run.status, 2) << c.args.join(' ').toStdString();
-        EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.says))) << run.err.toStdString();
+    const std::pair<QStringList, const char*> cases[] = {{{"--journal", "libé"}, "Journaux acceptés"},
+                                                         {{"--ville", "Brest"}, "Villes acceptées : Bordeaux, Lille"},
+                                                         {{"--date", "2007-02-30"}, "AAAA-MM-JJ"},
+                                                         {{"--date", "03/05/2007"}, "AAAA-MM-JJ"},
+                                                         {{"--inconnue"}, "inconnue"},
+                                                         {{"en-trop"}, "Argument inattendu"}};
+    for (const auto& [args, says] : cases) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const Outcome run = Start(args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_TRUE(run.err.contains(QString::fromUtf8(says))) << run.err.toStdString();
         EXPECT_TRUE(run.out.isEmpty());
     }
 }
 
-// On Thursday 10 May 2007.
+// On Thursday 10 May 2007: each refusal's exact text, the first failed check in order winning.
 TEST_F(Cli, RefusalsFollowTheOrderOfTheChecks) {
     const QString today = "2007-05-10";
-    struct Case {
-        QStringList args;
-        QString err;
-    };
-    const Case cases[] = {
+    const std::pair<QStringList, QString> cases[] = {
         {{"--date", "2007-05-05"}, "Pas d'édition le samedi.\nVeuillez sélectionner une autre date.\n"},
         {{"--date", "2000-01-03", "--ville", "Lyon"},
          "Impossible de télécharger une édition de 20 minutes datant de plus de 7 jours.\n"
+         "Veuillez sélectionner une date plus proche.\n"},
+        {{"--date", "2007-04-25", "--journal", "metro", "--ville", "Paris"},
+         "Impossible de télécharger une édition de Metro datant de plus de 14 jours.\n"
          "Veuillez sélectionner une date plus proche.\n"},
         {{"--date", today}, "Veuillez sélectionner une ville.\n"},
         {{"--date", today, "--journal", "metro", "--ville", "Nantes", "--dossier", "/nulle/part"},
@@ -128,24 +88,41 @@ TEST_F(Cli, RefusalsFollowTheOrderOfTheChecks) {
          "Veuillez indiquer un dossier d'enregistrement valide\n"},
         {{"--date", today, "--ville", "Lyon"}, "Veuillez indiquer un dossier d'enregistrement valide\n"},
     };
-    for (const Case& c : cases) {
-        const Outcome run = StartOn("2007-05-10 12:00:00", c.args + QStringList{"--adresse"});
-        EXPECT_EQ(run.status, 3) << c.args.join(' ').toStdString();
-        EXPECT_EQ(run.err, c.err) << c.args.join(' ').toStdString();
+    for (const auto& [args, err] : cases) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const Outcome run = StartOn("2007-05-10 12:00:00", args + QStringList{"--adresse"});
+        EXPECT_EQ(run.status, 3);
+        EXPECT_EQ(run.err, err);
         EXPECT_TRUE(run.out.isEmpty());
     }
 }
 
-TEST_F(Cli, StoredCityAndFolderAreDefaultsAndAreNeverWritten) {
-    const QString stored = QString("[General]\nVille=3\nChemin=%1\n").arg(folder.path());
+// The stored city and folder are the defaults, even read out of a garbled file, and are never
+// written back; --adresse prints the edition's address and file and downloads nothing.
+TEST_F(CliSettings, StoredCityAndFolderAreReadEvenGarbledAndNeverWritten) {
     ASSERT_TRUE(QDir().mkpath(config.filePath("Orvane")));
-    Put(config.filePath("Orvane/Lectoria.conf"), stored.toUtf8());
-    const QDate day = RecentWeekday();
-    const Outcome run = Start({"--date", day.toString(Qt::ISODate), "--adresse"});
-    EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.out.endsWith(folder.path() + "/" + day.toString("yyyyMMdd") + "_20 minutes_Lyon.pdf\n"))
-        << run.out.toStdString();
-    EXPECT_EQ(Read(config.filePath("Orvane/Lectoria.conf")), stored);
+    const QByteArray chemin = "Chemin=" + folder.path().toUtf8() + "\n";
+    const struct {
+        QByteArray stored;
+        QStringList args;
+        QString address, file;
+    } cases[] = {
+        {"[General]\nVille=3\n" + chemin, {}, "http://vingt.test/20070503_LYO.pdf", "20070503_20 minutes_Lyon.pdf"},
+        {QByteArray("\x01\xff\xfe garbage\0\n", 13) + chemin + "Ville=7\n[[[\n=\n\x80\x81",
+         {"--journal", "metro"},
+         "http://metro.test/fr/divers/pdf/2007/05/03/FRPAR_2007_05_03.pdf",
+         "20070503_Metro_Paris.pdf"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file.toStdString());
+        Write(Conf(config.path()), c.stored);
+        const Outcome run = StartOn("2007-05-10 12:00:00", c.args + QStringList{"--date", "2007-05-03", "--adresse"});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, c.address + "\n" + folder.filePath(c.file) + "\n");
+        EXPECT_EQ(run.err, "");
+        EXPECT_TRUE(QDir(folder.path()).isEmpty());
+        EXPECT_EQ(Read(Conf(config.path())), c.stored);
+    }
 }
 
 // An administrator's archive in the system-wide settings, no variable: the command line takes it,
@@ -153,41 +130,22 @@ TEST_F(Cli, StoredCityAndFolderAreDefaultsAndAreNeverWritten) {
 TEST_F(Cli, ArchiveFromTheSystemWideSettings) {
     QTemporaryDir system;
     ASSERT_TRUE(QDir().mkpath(system.filePath("Orvane")) && QDir().mkpath(config.filePath("Orvane")));
-    Put(system.filePath("Orvane/Lectoria.conf"), "[Adresses]\nArchiveMetro=http://systeme.test/fr/divers/pdf/\n");
-    Put(config.filePath("Orvane/Lectoria.conf"), "[Adresses]\nArchiveMetro=systeme.test\n");
+    Write(Conf(system.path()), "[Adresses]\nArchiveMetro=http://systeme.test/fr/divers/pdf/\n");
+    Write(Conf(config.path()), "[Adresses]\nArchiveMetro=systeme.test\n");
     env.insert("XDG_CONFIG_DIRS", system.path());
     env.remove("LECTORIA_METRO_URL");
     const Outcome run = StartOn("2007-05-10 12:00:00", {"--journal", "metro", "--ville", "Paris", "--date",
                                                         "2007-05-03", "--dossier", folder.path(), "--adresse"});
     EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.out.startsWith("http://systeme.test/fr/divers/pdf/2007/05/03/FRPAR_2007_05_03.pdf\n"))
-        << run.out.toStdString();
-    EXPECT_EQ(run.err, "La clé Adresses/ArchiveMetro de " + config.filePath("Orvane/Lectoria.conf") +
+    EXPECT_EQ(run.out, "http://systeme.test/fr/divers/pdf/2007/05/03/FRPAR_2007_05_03.pdf\n" +
+                           folder.filePath("20070503_Metro_Paris.pdf") + "\n");
+    EXPECT_EQ(run.err, "La clé Adresses/ArchiveMetro de " + Conf(config.path()) +
                            " est ignorée : « systeme.test » n'est pas une adresse http:// ou https:// terminée par "
                            "« / », sans « ? » ni « # ». Valeur utilisée : la clé Adresses/ArchiveMetro de " +
-                           system.filePath("Orvane/Lectoria.conf") + ".\n");
-}
-
-// "Today" fixed by faketime: --adresse prints the edition's address and file, and downloads nothing;
-// three weeks later the same day is too old for Metro.
-TEST_F(Cli, AddressOnAFixedClock) {
-    const QStringList args{"--journal",  "metro",     "--ville",     "paris",    "--date",
-                           "2007-05-03", "--dossier", folder.path(), "--adresse"};
-    const Outcome run = StartOn("2007-05-10 12:00:00", args);
-    EXPECT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_EQ(run.out, "http://metro.test/fr/divers/pdf/2007/05/03/FRPAR_2007_05_03.pdf\n" + folder.path() +
-                           "/20070503_Metro_Paris.pdf\n");
-    EXPECT_TRUE(run.err.isEmpty());
-    EXPECT_TRUE(QDir(folder.path()).isEmpty());
-    const Outcome late = StartOn("2007-05-25 12:00:00", args);
-    EXPECT_EQ(late.status, 3);
-    EXPECT_EQ(late.err, "Impossible de télécharger une édition de Metro datant de plus de 14 jours.\n"
-                        "Veuillez sélectionner une date plus proche.\n");
+                           Conf(system.path()) + ".\n");
 }
 
 namespace {
-const char kPdf[] = "%PDF-1.4\n1 0 obj << >> endobj\ntrailer << >>\n%%EOF\n";
-
 // "2007<date><suffix>" for each date of a space-separated list.
 QStringList Editions(const QString& dates, const QString& suffix) {
     QStringList names;
@@ -200,7 +158,7 @@ QStringList Editions(const QString& dates, const QString& suffix) {
 // Today is Wednesday 9 May 2007. With --garder 10 the window starts on Monday 30 April; each
 // weekend is skipped; the archive lacks one edition (404) and refuses another (403).
 TEST_F(Cli, CatchUpFetchesWhatIsMissingOldestFirstThenNothing) {
-    lectoria::testing_support::TestServer archive;
+    TestServer archive;
     std::mutex mutex;
     QStringList asked;
     archive.routes().Get(".*", [&](const httplib::Request& request, httplib::Response& response) {
@@ -213,14 +171,14 @@ TEST_F(Cli, CatchUpFetchesWhatIsMissingOldestFirstThenNothing) {
             response.set_content(kPdf, "application/pdf");
     });
     UseArchive(archive);
-    Write("20070504_Metro_Paris.pdf", "%PDF-1.4 our own copy\n%%EOF\n");
-    Write("20070508_20 minutes_Paris.pdf", "%PDF-1.4 cut short");
+    Write(folder.filePath("20070504_Metro_Paris.pdf"), "%PDF-1.4 our own copy\n%%EOF\n");
+    Write(folder.filePath("20070508_20 minutes_Paris.pdf"), "%PDF-1.4 cut short");
     QStringList kept =
         QString("notes.txt|20070420_Metro_Lyon.pdf|20070420_metro_Paris.pdf|20070420_Metro_Paris.pdf.bak|"
                 "20070231_Metro_Paris.pdf|x20070420_Metro_Paris.pdf")
             .split('|');
     for (const QString& name : kept + QStringList{"20070420_Metro_Paris.pdf", "20070420_20 minutes_Paris.pdf"})
-        Write(name, kPdf);
+        Write(folder.filePath(name), kPdf);
 
     const QStringList args{"--manquantes", "--journal", "20minutes,metro", "--ville",  "Paris", "--ville",
                            "nice",         "--dossier", folder.path(),     "--garder", "10"};
@@ -258,17 +216,17 @@ TEST_F(Cli, CatchUpFetchesWhatIsMissingOldestFirstThenNothing) {
                                    QDir(edition["fichier"].toString()).dirName()}
                            .join('|');
     }
+    const QString at = QString::fromStdString(archive.url(""));
     EXPECT_EQ(missing,
-              QStringList({"2007-05-02|Metro|Nice|" +
-                               QString::fromStdString(archive.url(
-                                   "/fr/divers/pdf/2007/05/02/FRNIC_2007_05_02.pdf|20070502_Metro_Nice.pdf")),
-                           "2007-05-07|20 minutes|Paris|" + QString::fromStdString(archive.url(
-                                                                "/20070507_PAR.pdf|20070507_20 minutes_Paris.pdf"))}));
+              QStringList({"2007-05-02|Metro|Nice|" + at +
+                               "/fr/divers/pdf/2007/05/02/FRNIC_2007_05_02.pdf|20070502_Metro_Nice.pdf",
+                           "2007-05-07|20 minutes|Paris|" + at + "/20070507_PAR.pdf|20070507_20 minutes_Paris.pdf"}));
     EXPECT_EQ(statuses, (std::map<QString, int>{{"deja_present", 23}, {"echec", 1}, {"non_publie", 1}}));
 }
 
+// A second run, catch-up or single day, into a folder a first run holds: status 6.
 TEST_F(Cli, OneRunAtATimePerFolder) {
-    lectoria::testing_support::TestServer archive;
+    TestServer archive;
     std::promise<void> arrived;
     std::atomic_bool seen = false;
     archive.routes().Get(".*", [&](const httplib::Request&, httplib::Response& response) {
@@ -292,13 +250,13 @@ TEST_F(Cli, OneRunAtATimePerFolder) {
             << run.err.toStdString();
     }
     archive.Release();
-    ASSERT_TRUE(first.waitForFinished(60000));
-    EXPECT_EQ(first.exitCode(), 0) << first.readAllStandardError().toStdString();
+    const Outcome firstRun = Finish(first);
+    EXPECT_EQ(firstRun.status, 0) << firstRun.err.toStdString();
 }
 
 // metro.test resolves nowhere: only the proxy named by http_proxy can bring the edition.
 TEST_F(Cli, HttpProxyVariableIsHonoured) {
-    lectoria::testing_support::TestServer proxy;
+    TestServer proxy;
     proxy.routes().Get(".*", [](const httplib::Request& request, httplib::Response& response) {
         response.set_content(request.path.rfind("http://metro.test/fr/divers/pdf/", 0) == 0 ? kPdf : "",
                              "application/pdf");
@@ -311,16 +269,16 @@ TEST_F(Cli, HttpProxyVariableIsHonoured) {
     EXPECT_EQ(Read(folder.filePath(day.toString("yyyyMMdd") + "_Metro_Paris.pdf")), kPdf);
 }
 
-// A stand-in systemctl on PATH logs its arguments and answers is-system-running.
+// A stand-in systemctl on PATH logs its arguments and answers is-system-running: without systemd a
+// crontab line (status 7); with it a user timer, --sans-notification kept, then removed.
 TEST_F(Cli, DailyTimerThroughSystemctlOrACrontabLine) {
     QTemporaryDir bin;
     const auto fakeSystemctl = [&](const char* state) {
-        QFile script(bin.filePath("systemctl"));
-        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-        script.write(QString("#!/bin/sh\necho \"$*\" >> '%1/log'\n[ \"$2\" = is-system-running ] && echo %2\nexit 0\n")
-                         .arg(bin.path(), state)
-                         .toUtf8());
-        script.setPermissions(script.permissions() | QFile::ExeOwner);
+        Write(bin.filePath("systemctl"),
+              QString("#!/bin/sh\necho \"$*\" >> '%1/log'\n[ \"$2\" = is-system-running ] && echo %2\nexit 0\n")
+                  .arg(bin.path(), state)
+                  .toUtf8());
+        QFile(bin.filePath("systemctl")).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
     };
     env.insert("PATH", bin.path() + ":" + env.value("PATH"));
     const QString units = config.filePath("systemd/user/");
@@ -336,32 +294,32 @@ TEST_F(Cli, DailyTimerThroughSystemctlOrACrontabLine) {
     EXPECT_FALSE(QDir(units).exists());
 
     fakeSystemctl("running");
+    const QString execStart =
+        QString("\nExecStart=\"%1\" \"--manquantes\" \"--silencieux\" \"--ville\" \"Lyon\" \"--dossier\" \"%2\"")
+            .arg(cli, folder.path());
     EXPECT_EQ(Start(args).status, 0);
     EXPECT_TRUE(Read(units + "lectoria.timer").contains("[Timer]\nOnCalendar=*-*-* 06:30:00\nPersistent=true\n"));
-    EXPECT_TRUE(
-        Read(units + "lectoria.service")
-            .contains(
-                QString(
-                    "\nExecStart=\"%1\" \"--manquantes\" \"--silencieux\" \"--ville\" \"Lyon\" \"--dossier\" \"%2\"\n")
-                    .arg(cli, folder.path())));
+    EXPECT_TRUE(QString::fromUtf8(Read(units + "lectoria.service")).contains(execStart + "\n"));
+    EXPECT_EQ(Start(args + QStringList{"--sans-notification"}).status, 0);
+    EXPECT_TRUE(QString::fromUtf8(Read(units + "lectoria.service")).contains(execStart + " \"--sans-notification\"\n"));
     EXPECT_EQ(Start({"--deprogrammer"}).status, 0);
     EXPECT_FALSE(QFile::exists(units + "lectoria.timer") || QFile::exists(units + "lectoria.service"));
     EXPECT_EQ(Read(bin.filePath("log")), "--user is-system-running\n--user is-system-running\n--user daemon-reload\n"
                                          "--user enable --now lectoria.timer\n--user is-system-running\n"
-                                         "--user disable --now lectoria.timer\n--user daemon-reload\n");
+                                         "--user daemon-reload\n--user enable --now lectoria.timer\n"
+                                         "--user is-system-running\n--user disable --now lectoria.timer\n"
+                                         "--user daemon-reload\n");
 }
 
-// On a machine whose only network is loopback, the sample archive on 127.0.0.1 is still reached,
-// while an archive elsewhere is reported as "no connection" (status 4). Both run in a network
-// namespace of their own, with the archive started inside it.
+// On a machine whose only network is loopback (a network namespace of its own), the archive on
+// 127.0.0.1 is still reached, while an archive elsewhere is "no connection" (status 4).
 TEST_F(Cli, LoopbackArchiveNeedsNoNetwork) {
     const QString unshare = QStandardPaths::findExecutable("unshare");
     QProcess probe;
     probe.start(unshare, {"-rn", "true"});
     if (unshare.isEmpty() || QStandardPaths::findExecutable("ip").isEmpty() || !probe.waitForFinished(10000) ||
         probe.exitCode() != 0)
-        GTEST_SKIP()
-            << "unshare -rn is not permitted here, or ip is missing: the loopback-only check needs a network namespace";
+        GTEST_SKIP() << "unshare -rn is not permitted here, or ip is missing";
     const QString script = QStringLiteral(R"(set -u
 ip link set lo up
 mkfifo "$DOSSIER/.pret"
@@ -382,9 +340,10 @@ kill "$archive"
     env.insert("DOSSIER", folder.path());
     env.remove("LECTORIA_CONNEXION");
     const QDate day = RecentWeekday();
-    const Outcome run = Start({"-rn", "sh", "-c", script, "sh", "--journal", "metro", "--ville", "Paris", "--date",
-                               day.toString(Qt::ISODate), "--dossier", folder.path()},
-                              unshare);
+    const Outcome run = RunCli(env,
+                               {"-rn", "sh", "-c", script, "sh", "--journal", "metro", "--ville", "Paris", "--date",
+                                day.toString(Qt::ISODate), "--dossier", folder.path()},
+                               unshare);
     EXPECT_TRUE(run.out.endsWith(" réussi.\nboucle=0\nailleurs=4\n")) << run.out.toStdString() << run.err.toStdString();
     EXPECT_EQ(run.err.trimmed(), "Pas de connexion internet disponible");
     EXPECT_TRUE(QFile::exists(folder.filePath(day.toString("yyyyMMdd") + "_Metro_Paris.pdf")));

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Black-box check of the windows as a screen reader sees them through AT-SPI: a private session
-# bus, the accessibility bus, the real lectoria under Xvfb with Qt's accessibility on, and
-# pyatspi listing the application's tree (tests/ui/atspi_tree.py checks it).
+# The windows as a screen reader sees them through AT-SPI: a private session bus, the
+# accessibility bus, the real lectoria under Xvfb, and atspi_tree.py listing and checking its tree.
 #   tests/ui/atspi_check.sh build/src/app/lectoria
 # Exit code 77 (skipped, with the reason) when the accessibility bus cannot be started here.
 set -euo pipefail
@@ -22,18 +21,12 @@ if [ "${1:-}" != "--dans-la-session" ]; then
 fi
 
 # In the private session bus, under Xvfb.
-lectoria="$2"
 travail="$(mktemp -d)"
 chmod 700 "$travail"
 export XDG_RUNTIME_DIR="$travail/run" XDG_CONFIG_HOME="$travail/config"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 pids=()
-finir() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$travail"
-}
-trap finir EXIT
+trap 'for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; wait 2>/dev/null || true; rm -rf "$travail"' EXIT
 
 /usr/libexec/at-spi-bus-launcher --launch-immediately >"$travail/bus.log" 2>&1 &
 pids+=($!)
@@ -50,12 +43,10 @@ bus_pret || ignorer "le bus d'accessibilité ne démarre pas ici ($(tr '\n' ' ' 
 dbus-send --session --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set \
     string:org.a11y.Status string:IsEnabled variant:boolean:true
 
-QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 LECTORIA_METRO_URL= LECTORIA_20MINUTES_URL= "$lectoria" >"$travail/lectoria.log" 2>&1 &
+QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 LECTORIA_METRO_URL= LECTORIA_20MINUTES_URL= "$2" >"$travail/lectoria.log" 2>&1 &
 pids+=($!)
 # Bounded: a listing that hangs fails here, with lectoria's output, instead of running on.
-if timeout 90 /usr/bin/python3 "$ici/atspi_tree.py"; then
-    exit 0
-fi
+timeout 90 /usr/bin/python3 "$ici/atspi_tree.py" && exit 0
 echo "--- sortie de lectoria :" >&2
 cat "$travail/lectoria.log" >&2
 exit 1

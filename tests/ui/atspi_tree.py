@@ -1,9 +1,8 @@
 """Lists lectoria's windows through AT-SPI, as a screen reader sees them, and checks them.
 
-Run by atspi_check.sh inside a private session bus with the accessibility bus started and
-lectoria running. Prints the main window's tree, opens the About window with the « A propos »
-button's action, prints its tree, closes it with OK. Exit code 0 when every control that takes
-the keyboard focus has a role and a French name and the expected controls are there.
+Run by atspi_check.sh beside a running lectoria: prints the main window's tree, opens the About
+window with the « A propos » button's action, prints its tree, closes it with OK. Exit code 0 when
+the expected controls are there and every control that takes the focus has a role and a French name.
 """
 
 import sys
@@ -31,31 +30,24 @@ def children(node):
         return []
 
 
-def application():
-    for app in children(pyatspi.Registry.getDesktop(0)):
-        if app is not None and (app.name or "").lower() == "lectoria":
-            return app
-    return None
-
-
 def frame(title):
-    app = application()
-    for window in children(app) if app else []:
+    desktop = children(pyatspi.Registry.getDesktop(0))
+    apps = [app for app in desktop if app is not None and (app.name or "").lower() == "lectoria"]
+    for window in children(apps[0]) if apps else []:
         if window is not None and window.name == title and window.childCount > 0:
             return window
     return None
 
 
 def walk(node, depth=0, out=None):
-    """Prints the tree; returns (role, name, description, focusable, node) for each node."""
+    """Prints the tree; returns (role, name, focusable, node) for each node."""
     out = [] if out is None else out
     state = node.getState()
     focusable = state.contains(pyatspi.STATE_FOCUSABLE) and state.contains(pyatspi.STATE_SHOWING)
-    role = node.getRoleName()
-    out.append((role, node.name or "", node.description or "", focusable, node))
-    marks = " [focus]" if focusable else ""
+    role, name = node.getRoleName(), node.name or ""
+    out.append((role, name, focusable, node))
     description = f" — {node.description}" if node.description else ""
-    print(f"{'  ' * depth}{role} « {node.name or ''} »{description}{marks}")
+    print(f"{'  ' * depth}{role} « {name} »{description}{' [focus]' if focusable else ''}")
     kids = children(node)
     if role == "table" and len(kids) > 8:  # the calendar's day cells: their count, not 60 lines
         print(f"{'  ' * (depth + 1)}({len(kids)} cellules)")
@@ -66,80 +58,56 @@ def walk(node, depth=0, out=None):
     return out
 
 
-def check(nodes, expected, title):
-    failures = []
-    seen = {(role, name) for role, name, _, _, _ in nodes}
-    for role_name in expected:
-        if role_name not in seen:
-            failures.append(f"{title} : pas de {role_name[0]} « {role_name[1]} »")
-    for role, name, _, focusable, _ in nodes:
+def check(title, nodes, expected):
+    seen = {(role, name) for role, name, _, _ in nodes}
+    failures = [f"{title} : pas de {role} « {name} »" for role, name in expected if (role, name) not in seen]
+    for role, name, focusable, _ in nodes:
         if focusable and (not name.strip() or role in ("unknown", "invalid", "filler")):
             failures.append(f"{title} : un contrôle qui prend le focus n'a pas de rôle ou de nom ({role} « {name} »)")
     return failures
+
+
+def named(nodes, role, name):
+    return [node for r, n, _, node in nodes if r == role and n == name]
 
 
 def press(node):
     action = node.queryAction()
     for i in range(action.nActions):
         if action.getName(i).lower() in ("press", "click", "activate"):
-            action.doAction(i)
-            return
+            return action.doAction(i)
     sys.exit(f"ÉCHEC : « {node.name} » n'a pas d'action pour être pressé")
 
 
-def label_for(node):
-    for relation in node.getRelationSet():
-        if relation.getRelationType() == pyatspi.RELATION_LABEL_FOR:
-            return [relation.getTarget(i).name for i in range(relation.getNTargets())]
-    return []
-
-
 def main():
-    main_window = wait_for("la fenêtre de Lectoria", lambda: frame("Lectoria v1.1.8"))
     print("== Fenêtre principale")
-    nodes = walk(main_window)
-    failures = check(
-        nodes,
-        [
-            ("list", "Choisir la ville"),
-            ("radio button", "20 minutes"),
-            ("radio button", "Metro"),
-            ("image", "Logo de 20 minutes"),
-            ("image", "Logo de Metro"),
-            ("table", "Sélectionner le jour"),
-            ("push button", "Télécharger"),
-            ("push button", "Dossier"),
-            ("text", "Dossier d'enregistrement"),
-            ("push button", "A propos"),
-        ],
-        "fenêtre principale",
-    )
-    labels = [node for role, name, _, _, node in nodes if role == "label" and name == "Choisir la ville :"]
-    if not labels or "Choisir la ville" not in label_for(labels[0]):
+    nodes = walk(wait_for("la fenêtre de Lectoria", lambda: frame("Lectoria v1.1.8")))
+    failures = check("fenêtre principale", nodes, [
+        ("list", "Choisir la ville"), ("radio button", "20 minutes"), ("radio button", "Metro"),
+        ("image", "Logo de 20 minutes"), ("image", "Logo de Metro"), ("table", "Sélectionner le jour"),
+        ("push button", "Télécharger"), ("push button", "Dossier"), ("text", "Dossier d'enregistrement"),
+        ("push button", "A propos"),
+    ])
+    labels = named(nodes, "label", "Choisir la ville :")
+    targets = []
+    for relation in labels[0].getRelationSet() if labels else []:
+        if relation.getRelationType() == pyatspi.RELATION_LABEL_FOR:
+            targets += [relation.getTarget(i).name for i in range(relation.getNTargets())]
+    if "Choisir la ville" not in targets:
         failures.append("fenêtre principale : « Choisir la ville : » n'est pas l'étiquette de la liste des villes")
 
-    about_button = [node for role, name, _, _, node in nodes if name == "A propos"]
-    if about_button:
-        press(about_button[0])
-        about = wait_for("la fenêtre « À propos de Lectoria »", lambda: frame("À propos de Lectoria"))
+    for about_button in named(nodes, "push button", "A propos")[:1]:
+        press(about_button)
         print("== À propos")
-        about_nodes = walk(about)
-        failures += check(
-            about_nodes,
-            [
-                ("push button", "OK"),
-                ("link", "Mon site web"),
-                ("link", "M'envoyer un e-mail"),
-                ("push button", "Vérifier nouvelle version"),
-            ],
-            "À propos",
-        )
-        links = [node for role, _, _, focusable, node in about_nodes if role == "link" and focusable]
-        if len(links) != 2:
+        about = walk(wait_for("la fenêtre « À propos de Lectoria »", lambda: frame("À propos de Lectoria")))
+        failures += check("À propos", about, [
+            ("push button", "OK"), ("link", "Mon site web"), ("link", "M'envoyer un e-mail"),
+            ("push button", "Vérifier nouvelle version"),
+        ])
+        if len([node for role, _, focusable, node in about if role == "link" and focusable]) != 2:
             failures.append("À propos : les deux liens ne prennent pas le focus")
-        ok = [node for role, name, _, _, node in about_nodes if role == "push button" and name == "OK"]
-        if ok:
-            press(ok[0])
+        for ok in named(about, "push button", "OK")[:1]:
+            press(ok)
             wait_for("la fermeture de « À propos »", lambda: True if frame("À propos de Lectoria") is None else None)
 
     for failure in failures:

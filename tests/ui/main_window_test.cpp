@@ -1,92 +1,30 @@
 // The main window driven as a user drives it, offscreen, with the outside world replaced.
-#include "download/download_doubles.h"
-#include "storage/storage_doubles.h"
-#include "support/doubles.h"
-#include "support/qt_printers.h"
-#include "ui/logos.h"
-#include "ui/main_window.h"
 #include "ui/qt_message_sink.h"
-
-#include <gtest/gtest.h>
+#include "window_fixture.h"
 
 #include <QAbstractItemView>
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTest>
 #include <QTimer>
 
 using namespace lectoria;
+using namespace lectoria::testing_support;
 
 namespace {
 
-using lectoria::testing::FakeDrives;
-using lectoria::testing::FakePicker;
-using lectoria::testing::FakeStore;
-using namespace lectoria::testing_support;
-
-class MainWindow : public ::testing::Test {
+class MainWindow : public MainWindowFixture {
 protected:
-    FakeStore store;
-    FixedClock clock{QDate(2026, 12, 9)}; // a Wednesday
-    RecordingMessages messages;
-    FakePicker picker;
-    FakeDrives drives;
-    FakeFiles files;
-    RecordingTransfer transfer;
-    SelectionState state;
-    std::unique_ptr<frmLctr> window;
-
-    void Open() {
-        window = std::make_unique<frmLctr>(
-            state, MainWindowServices{store, clock, picker, drives, files, transfer,
-                                      ArchiveSettings{"http://m.test/fr/divers/pdf/", "http://v.test/"}, &messages});
-        window->show();
-    }
-    template <typename T> T* Find(const char* name) { return window->findChild<T*>(QString::fromLatin1(name)); }
     MonthCalendar* Calendar() { return Find<MonthCalendar>("Calendar1"); }
+    QAbstractItemView* Grid() { return Calendar()->findChild<QAbstractItemView*>("qt_calendar_calendarview"); }
+    void Click(const char* name) { QTest::mouseClick(Find(name), Qt::LeftButton); }
 };
 
 } // namespace
-
-TEST_F(MainWindow, ControlsSitWhereTheyWereDesigned) {
-    Open();
-    struct Place {
-        const char* name;
-        QRect where;
-    };
-    const Place places[] = {
-        {"lbl_Journal", {112, 8, 89, 17}}, {"lst_Ville", {8, 32, 81, 134}},       {"lbl_Ville", {8, 8, 81, 17}},
-        {"Calendar1", {232, 8, 201, 153}}, {"cmd_DL", {112, 104, 89, 33}},        {"opt_20m", {112, 40, 73, 13}},
-        {"opt_metro", {112, 80, 49, 13}},  {"Picture1", {192, 32, 33, 33}},       {"Picture2", {176, 80, 49, 15}},
-        {"cmd_Open", {168, 168, 65, 25}},  {"txt_ChemFich", {240, 168, 185, 25}}, {"cmdAbout", {16, 168, 65, 25}}};
-    for (const Place& p : places) {
-        QWidget* widget = Find<QWidget>(p.name);
-        ASSERT_NE(widget, nullptr) << p.name;
-        EXPECT_EQ(widget->geometry(), p.where) << p.name;
-    }
-    EXPECT_EQ(window->size(), QSize(436, 198));
-    EXPECT_EQ(window->windowTitle(), "Lectoria v1.1.8");
-    EXPECT_EQ(window->windowIcon().availableSizes().size(), 4); // the icon's images are linked in
-    EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_EQ(window->minimumSize(), window->maximumSize()); // a fixed size: no window manager offers to maximize
-    // Keyboard order from the city list on.
-    QStringList order;
-    QWidget* w = Find<QWidget>("lst_Ville");
-    for (int i = 0; i < 8; ++i, w = w->nextInFocusChain()) {
-        while (w->focusPolicy() == Qt::NoFocus || w->parentWidget() != window.get())
-            w = w->nextInFocusChain();
-        order << w->objectName();
-    }
-    EXPECT_EQ(order, QStringList({"lst_Ville", "Calendar1", "cmd_DL", "opt_20m", "opt_metro", "cmd_Open",
-                                  "txt_ChemFich", "cmdAbout"}));
-}
 
 // Start-up: a first run writes nothing; a stored city is selected and written back once, as is
 // the stored folder; an out-of-range city selects nothing. Every start picks "20 minutes" and
@@ -117,39 +55,42 @@ TEST_F(MainWindow, StartUpAppliesTheStoredSettings) {
     }
 }
 
-// The paper switch changes the limit at once, without a check; the download reads the paper,
-// the city and the folder the window holds.
+// The paper switch changes the limit at once, without a check; Enter presses the focused folder
+// button; the download reads the paper, the city and the folder the window holds.
 TEST_F(MainWindow, ChosenPaperAndFolderReachTheDownload) {
     store.values = {{"Ville", 7}};
     Open();
-    QTest::mouseClick(Find<QRadioButton>("opt_metro"), Qt::LeftButton);
+    Click("opt_metro");
     EXPECT_EQ(state.PaperName, "Metro");
     EXPECT_EQ(state.MaxAgeDays, 14);
     EXPECT_TRUE(messages.shown.isEmpty());
     picker.answer = "/presse";
-    QTest::mouseClick(Find<QPushButton>("cmd_Open"), Qt::LeftButton);
+    Find("cmd_Open")->setFocus();
+    QTest::keyClick(Find("cmd_Open"), Qt::Key_Return);
     EXPECT_EQ(Find<QLineEdit>("txt_ChemFich")->text(), "/presse");
     EXPECT_EQ(store.values["Chemin"].toString(), "/presse");
-    QTest::mouseClick(Find<QPushButton>("cmd_DL"), Qt::LeftButton);
+    Click("cmd_DL");
     EXPECT_EQ(transfer.calls.last(), "Download http://m.test/fr/divers/pdf/2026/12/09/FRPAR_2026_12_09.pdf -> "
                                      "/presse/20261209_Metro_Paris.pdf");
     ASSERT_EQ(messages.shown.size(), 1); // the date is written as the system's locale writes it
     EXPECT_TRUE(messages.shown[0].startsWith("Téléchargement de Metro du ")) << messages.shown[0].toStdString();
 }
 
-// The About button opens the real About window and disables this one, which
-// stays on screen; the About window's own tests cover its place and each way of closing it.
-TEST_F(MainWindow, AboutButtonHandsOverUntilTheAboutWindowCloses) {
+// The About button opens one About window (a second click is ignored) and disables this window,
+// which stays on screen and cannot be closed, whatever asks for it, until the About window goes.
+TEST_F(MainWindow, ClosingIsRefusedWhileTheAboutWindowIsOpen) {
     Open();
     for (int opening = 0; opening < 2; ++opening) {
-        QTest::mouseClick(Find<QPushButton>("cmdAbout"), Qt::LeftButton);
-        QTest::mouseClick(Find<QPushButton>("cmdAbout"), Qt::LeftButton); // ignored while disabled
+        SCOPED_TRACE(opening);
+        Click("cmdAbout");
+        Click("cmdAbout");
         QWidgetList about;
         for (QWidget* top : QApplication::topLevelWidgets())
             if (top->objectName() == "frmAbout" && top->isVisible())
                 about << top;
         ASSERT_EQ(about.size(), 1);
         EXPECT_FALSE(window->isEnabled());
+        EXPECT_FALSE(window->close());
         EXPECT_TRUE(window->isVisible());
         QPointer<QWidget> closing(about[0]);
         QTest::keyClick(about[0], Qt::Key_Escape);
@@ -157,11 +98,13 @@ TEST_F(MainWindow, AboutButtonHandsOverUntilTheAboutWindowCloses) {
         EXPECT_TRUE(closing.isNull());
         EXPECT_TRUE(window->isEnabled());
     }
+    EXPECT_TRUE(window->close());
 }
 
-// Focus and selection are different things: the list's cursor lands on "Bordeaux" when the
-// window comes up, which must not choose that city, and the user cannot clear a chosen one.
-TEST_F(MainWindow, OnlyASelectedEntryIsAChosenCity) {
+// Only a selected entry is a chosen city: the list's cursor landing on "Bordeaux" at start-up
+// chooses nothing. Once chosen, no click or drag takes the city away: not a Ctrl-click on it, not
+// a click in the blank strip under the last city, not a drag from a city past the end of the list.
+TEST_F(MainWindow, TheChosenCityStaysChosen) {
     Open();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get(), 5000));
     auto* list = Find<QListWidget>("lst_Ville");
@@ -169,56 +112,21 @@ TEST_F(MainWindow, OnlyASelectedEntryIsAChosenCity) {
     EXPECT_TRUE(store.writes.empty());
     EXPECT_EQ(state.CityIndex, 0);
 
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(9)).center());
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
-                      list->visualItemRect(list->item(9)).center());
+    const QPoint lastCity = list->visualItemRect(list->item(9)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, lastCity);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, lastCity);
     EXPECT_EQ(list->selectedItems().size(), 1);
     EXPECT_EQ(state.CityName, "Toulouse");
     EXPECT_EQ(state.CityIndex, 10);
     QTest::keyClick(list, Qt::Key_Up);
     EXPECT_EQ(state.CityName, "Strasbourg");
     EXPECT_EQ(store.values["Ville"].toInt(), 9);
-}
 
-// A refused Download puts the calendar back on today; what is fetched next, and named in every
-// message, is the day the calendar shows, not the day refused before.
-TEST_F(MainWindow, AfterARefusedDayTheCalendarsDayIsDownloaded) {
-    store.values = {{"Ville", 7}, {"Chemin", "/presse"}};
-    Open();
-    QTest::mouseClick(Find<QRadioButton>("opt_metro"), Qt::LeftButton);
-    auto* grid = Calendar()->findChild<QAbstractItemView*>("qt_calendar_calendarview");
-    ASSERT_NE(grid, nullptr);
-    QTest::keyClick(grid, Qt::Key_Up);
-    QTest::keyClick(grid, Qt::Key_Up); // 25 November, 14 days back: accepted for Metro
-    ASSERT_EQ(state.DayText + state.MonthText, "2511");
-    QTest::mouseClick(Find<QRadioButton>("opt_20m"), Qt::LeftButton);
-    QTest::mouseClick(Find<QPushButton>("cmd_DL"), Qt::LeftButton);
-    ASSERT_EQ(messages.shown.size(), 1);
-    EXPECT_TRUE(messages.shown[0].contains("20 minutes datant de plus de 7 jours")) << messages.shown[0].toStdString();
-    EXPECT_EQ(Calendar()->selectedDate(), clock.today);
-    EXPECT_EQ(state.DayText + state.MonthText + state.YearText, "09122026");
-
-    QTest::mouseClick(Find<QRadioButton>("opt_metro"), Qt::LeftButton);
-    QTest::mouseClick(Find<QPushButton>("cmd_DL"), Qt::LeftButton);
-    EXPECT_EQ(transfer.calls.last(), "Download http://m.test/fr/divers/pdf/2026/12/09/FRPAR_2026_12_09.pdf -> "
-                                     "/presse/20261209_Metro_Paris.pdf");
-    ASSERT_EQ(messages.shown.size(), 2);
-    EXPECT_TRUE(messages.shown[1].contains("2026") && messages.shown[1].contains("09"))
-        << messages.shown[1].toStdString();
-}
-
-// Once a city is chosen, no click or drag in the list takes it away: not a click in the blank
-// strip under the last city, not a drag from a city past the end of the list.
-TEST_F(MainWindow, TheChosenCityStaysChosen) {
-    store.values = {{"Ville", 7}};
-    Open();
-    auto* list = Find<QListWidget>("lst_Ville");
-    const QPoint lastCity = list->visualItemRect(list->item(9)).center();
     const QPoint blank(lastCity.x(), list->viewport()->height() - 2);
     ASSERT_FALSE(list->indexAt(blank).isValid());
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, blank);
     EXPECT_EQ(list->selectedItems().size(), 1);
-    EXPECT_EQ(state.CityName, "Paris");
+    EXPECT_EQ(state.CityName, "Strasbourg");
     QTest::mousePress(list->viewport(), Qt::LeftButton, {}, lastCity);
     QMouseEvent drag(QEvent::MouseMove, blank, list->viewport()->mapToGlobal(blank), Qt::NoButton, Qt::LeftButton,
                      Qt::NoModifier);
@@ -229,30 +137,53 @@ TEST_F(MainWindow, TheChosenCityStaysChosen) {
     EXPECT_EQ(store.values["Ville"].toInt(), 10);
 }
 
-// While the About window is open the main window cannot be closed, whatever asks for it.
-TEST_F(MainWindow, ClosingIsRefusedWhileTheAboutWindowIsOpen) {
+// A refused Download puts the calendar back on today; what is fetched next, and named in every
+// message, is the day the calendar shows, not the day refused before.
+TEST_F(MainWindow, AfterARefusedDayTheCalendarsDayIsDownloaded) {
+    store.values = {{"Ville", 7}, {"Chemin", "/presse"}};
     Open();
-    QTest::mouseClick(Find<QPushButton>("cmdAbout"), Qt::LeftButton);
-    ASSERT_FALSE(window->isEnabled());
-    EXPECT_FALSE(window->close());
-    EXPECT_TRUE(window->isVisible());
-    for (QWidget* top : QApplication::topLevelWidgets())
-        if (top->objectName() == "frmAbout" && top->isVisible())
-            top->close();
-    ASSERT_TRUE(window->isEnabled());
-    EXPECT_TRUE(window->close());
+    Click("opt_metro");
+    ASSERT_NE(Grid(), nullptr);
+    QTest::keyClick(Grid(), Qt::Key_Up);
+    QTest::keyClick(Grid(), Qt::Key_Up); // 25 November, 14 days back: accepted for Metro
+    ASSERT_EQ(state.DayText + state.MonthText, "2511");
+    Click("opt_20m");
+    Click("cmd_DL");
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.shown[0].contains("20 minutes datant de plus de 7 jours")) << messages.shown[0].toStdString();
+    EXPECT_EQ(Calendar()->selectedDate(), clock.today);
+    EXPECT_EQ(state.DayText + state.MonthText + state.YearText, "09122026");
+
+    Click("opt_metro");
+    Click("cmd_DL");
+    EXPECT_EQ(transfer.calls.last(), "Download http://m.test/fr/divers/pdf/2026/12/09/FRPAR_2026_12_09.pdf -> "
+                                     "/presse/20261209_Metro_Paris.pdf");
+    ASSERT_EQ(messages.shown.size(), 2);
+    EXPECT_TRUE(messages.shown[1].contains("2026") && messages.shown[1].contains("09"))
+        << messages.shown[1].toStdString();
 }
 
 // Every day chosen by the user is checked, by mouse or keyboard, the one already selected
 // included: on a Saturday the calendar opens on today unchecked, and a click on today is refused.
-// A day set by the program starts no check.
+// A day set by the program starts no check; digits typed into the calendar choose nothing.
 TEST_F(MainWindow, EveryDayTheUserChoosesIsChecked) {
     clock.today = QDate(2026, 12, 12); // a Saturday
     Open();
-    EXPECT_TRUE(messages.shown.isEmpty());
     EXPECT_EQ(state.DateRejected, 0);
-    auto* grid = Calendar()->findChild<QAbstractItemView*>("qt_calendar_calendarview");
+    QAbstractItemView* grid = Grid();
     ASSERT_NE(grid, nullptr);
+    const auto visibleParts = [this] {
+        int count = 0;
+        for (QWidget* part : Calendar()->findChildren<QWidget*>())
+            count += part->isVisible();
+        return count;
+    };
+    const int before = visibleParts();
+    QTest::keyClicks(grid, "15");
+    EXPECT_EQ(visibleParts(), before);
+    EXPECT_EQ(Calendar()->selectedDate(), clock.today);
+    EXPECT_TRUE(messages.shown.isEmpty());
+
     auto cellOf = [grid](int day) {
         for (int row = 1; row < grid->model()->rowCount(); ++row)
             for (int column = 0; column < grid->model()->columnCount(); ++column) {
@@ -262,14 +193,13 @@ TEST_F(MainWindow, EveryDayTheUserChoosesIsChecked) {
             }
         return QPoint();
     };
-    struct Pick {
+    const struct {
         int day; // 0: the left arrow key, -1: the right one
         qsizetype messages;
         QString dayText;
-    };
-    const Pick picks[] = {{12, 1, "12"}, {11, 1, "11"}, {11, 1, "11"}, {13, 2, "12"},
-                          {30, 3, "12"}, {0, 3, "11"},  {-1, 4, "12"}};
-    for (const Pick& pick : picks) {
+    } picks[] = {{12, 1, "12"}, {11, 1, "11"}, {11, 1, "11"}, {13, 2, "12"},
+                 {30, 3, "12"}, {0, 3, "11"},  {-1, 4, "12"}};
+    for (const auto& pick : picks) {
         SCOPED_TRACE(pick.day);
         if (pick.day > 0)
             QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellOf(pick.day));
@@ -283,21 +213,6 @@ TEST_F(MainWindow, EveryDayTheUserChoosesIsChecked) {
     EXPECT_EQ(state.DateRejected, 1);
     Calendar()->SetValue(QDate(2026, 12, 13));
     EXPECT_EQ(messages.shown.size(), 4);
-}
-
-// The words of the logos stay inside them (a clipped "minutes" once reached both edges), and on
-// a high-dpi screen the logos are drawn sharp at their design size.
-TEST(Logos, TextStaysInsideAndHighDpiKeepsTheDesignSize) {
-    for (const QImage& logo : {DrawTwentyMinutesLogo().toImage(), DrawMetroLogo().toImage()}) {
-        const QColor ground = logo.pixelColor(0, 0);
-        for (int y = 0; y < logo.height(); ++y) {
-            EXPECT_EQ(logo.pixelColor(0, y), ground) << y;
-            EXPECT_EQ(logo.pixelColor(logo.width() - 1, y), ground) << y;
-        }
-    }
-    const QPixmap sharp = DrawMetroLogo(2);
-    EXPECT_EQ(sharp.size(), QSize(100, 30));
-    EXPECT_EQ(sharp.deviceIndependentSize(), QSizeF(50, 15));
 }
 
 namespace {
@@ -317,12 +232,8 @@ TEST_F(MainWindow, BusyFolderShowsTheWaitThenTheWholePath) {
     TakenLocks locks;
     store.values = {{"Ville", 7}, {"Chemin", "/mes journaux/presse"}};
     files.existing << "/mes journaux/presse";
-    window = std::make_unique<frmLctr>(
-        state,
-        MainWindowServices{store, clock, picker, drives, files, transfer,
-                           ArchiveSettings{"http://m.test/fr/divers/pdf/", "http://v.test/"}, &messages, &locks});
-    window->show();
-    QTest::mouseClick(Find<QPushButton>("cmd_DL"), Qt::LeftButton);
+    Open(&locks);
+    Click("cmd_DL");
     EXPECT_EQ(locks.cursorWhileWaiting, Qt::WaitCursor);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     ASSERT_EQ(messages.shown.size(), 1);
@@ -330,29 +241,6 @@ TEST_F(MainWindow, BusyFolderShowsTheWaitThenTheWholePath) {
     EXPECT_TRUE(messages.shown[0].contains(" " + glued + " ")) << messages.shown[0].toStdString();
     EXPECT_EQ(QString(messages.shown[0]).remove(QChar(0x2060)).replace(QChar(0xA0), ' '),
               FolderBusyMessage("/mes journaux/presse", kWindowLockWait) + "|48|Erreur");
-}
-
-// Enter presses the focused button; digits typed into the calendar choose nothing.
-TEST_F(MainWindow, KeyboardPressesButtonsAndTypingDoesNotPickADay) {
-    Open();
-    picker.answer = "/presse";
-    auto* folderButton = Find<QPushButton>("cmd_Open");
-    folderButton->setFocus();
-    QTest::keyClick(folderButton, Qt::Key_Return);
-    EXPECT_EQ(Find<QLineEdit>("txt_ChemFich")->text(), "/presse");
-
-    auto* grid = Calendar()->findChild<QAbstractItemView*>("qt_calendar_calendarview");
-    const auto visibleParts = [this] {
-        int count = 0;
-        for (QWidget* part : Calendar()->findChildren<QWidget*>())
-            count += part->isVisible();
-        return count;
-    };
-    const int before = visibleParts();
-    QTest::keyClicks(grid, "15");
-    EXPECT_EQ(visibleParts(), before);
-    EXPECT_EQ(Calendar()->selectedDate(), clock.today);
-    EXPECT_TRUE(messages.shown.isEmpty());
 }
 
 // A message box gives its lines the room they need: the first line of the age refusal stays whole.

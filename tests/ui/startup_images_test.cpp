@@ -33,15 +33,27 @@ TEST(StartupImages, WindowIconIsItsPngsPixelForPixel) {
 
 // After a change of a drawing, `--target lectoria-logos` renders the logos again. A few levels are
 // allowed on the edges of letters, which another FreeType or hinting setting may shade otherwise.
+// The drawings keep their design size at any ratio (sharp on a high-dpi screen) and their words
+// inside (a clipped "minutes" once reached both edges).
 TEST(StartupImages, LogosAreTheirDrawings) {
-    for (qreal ratio : {1.0, 2.0, 1.5}) {
-        SCOPED_TRACE(ratio);
-        for (const auto& [shown, drawn] : {std::pair{TwentyMinutesLogo(ratio), DrawTwentyMinutesLogo(ratio)},
-                                           std::pair{MetroLogo(ratio), DrawMetroLogo(ratio)}}) {
+    const struct {
+        QPixmap (*shown)(qreal);
+        QPixmap (*drawn)(qreal);
+        QSize design;
+    } logos[] = {{TwentyMinutesLogo, DrawTwentyMinutesLogo, {30, 30}}, {MetroLogo, DrawMetroLogo, {50, 15}}};
+    for (qreal ratio : {1.0, 2.0, 1.5})
+        for (const auto& logo : logos) {
+            SCOPED_TRACE(testing::Message() << ratio << " " << logo.design.width());
+            const QPixmap shown = logo.shown(ratio), drawn = logo.drawn(ratio);
             ASSERT_EQ(shown.size(), drawn.size());
             EXPECT_EQ(shown.devicePixelRatio(), ratio);
+            EXPECT_EQ(drawn.size(), logo.design * ratio);
             const QImage a = Pixels(shown), b = Pixels(drawn);
             EXPECT_EQ(a.pixel(0, 0), b.pixel(0, 0)); // the ground, exactly
+            for (int y = 0; y < b.height(); ++y) {
+                EXPECT_EQ(b.pixel(0, y), b.pixel(0, 0)) << y;
+                EXPECT_EQ(b.pixel(b.width() - 1, y), b.pixel(0, 0)) << y;
+            }
             int shaded = 0;
             for (int y = 0; y < a.height(); ++y)
                 for (int x = 0; x < a.width(); ++x) {
@@ -53,7 +65,6 @@ TEST(StartupImages, LogosAreTheirDrawings) {
                 }
             EXPECT_LE(shaded, a.width() * a.height() / 20);
         }
-    }
 }
 
 TEST(StartupImages, CalendarArrowsAreTheBaseStylesOwn) {
