@@ -1,5 +1,6 @@
 #include "ui/accessibility.h"
 
+#include "transfer/progress_accessibility.h"
 #include "ui/link_label.h"
 
 #include <QAbstractItemView>
@@ -11,27 +12,6 @@
 namespace lectoria {
 
 namespace {
-
-struct Naming {
-    const char* object;      // object name of the control
-    const char* name;        // accessible name; empty: the control's own text says it
-    const char* description; // empty: the tooltip, if any, is the description
-};
-
-void Apply(QWidget* window, const Naming& naming) {
-    auto* widget = window->findChild<QWidget*>(QString::fromLatin1(naming.object));
-    if (!widget)
-        return;
-    if (*naming.name)
-        widget->setAccessibleName(QString::fromUtf8(naming.name));
-    if (*naming.description)
-        widget->setAccessibleDescription(QString::fromUtf8(naming.description));
-}
-
-void ApplyAll(QWidget* window, std::initializer_list<Naming> namings) {
-    for (const Naming& naming : namings)
-        Apply(window, naming);
-}
 
 void MakeBuddy(QWidget* window, const char* label, const char* control) {
     auto* text = window->findChild<QLabel*>(QString::fromLatin1(label));
@@ -50,13 +30,13 @@ void NameCalendarParts(QWidget* calendar) {
                                                       "suivante le mois"));
     }
     // The month and year buttons keep their text ("décembre", "2026") as their name.
-    ApplyAll(calendar, {
-                           {"qt_calendar_prevmonth", "Mois précédent", ""},
-                           {"qt_calendar_nextmonth", "Mois suivant", ""},
-                           {"qt_calendar_monthbutton", "", "Mois affiché"},
-                           {"qt_calendar_yearbutton", "", "Année affichée"},
-                           {"qt_calendar_yearedit", "Année", ""},
-                       });
+    NameControls(calendar, {
+                               {"qt_calendar_prevmonth", "Mois précédent", ""},
+                               {"qt_calendar_nextmonth", "Mois suivant", ""},
+                               {"qt_calendar_monthbutton", "", "Mois affiché"},
+                               {"qt_calendar_yearbutton", "", "Année affichée"},
+                               {"qt_calendar_yearedit", "Année", ""},
+                           });
 }
 
 // A link label as a screen reader expects a link: role Link, its text as name, its tooltip as
@@ -102,28 +82,28 @@ QAccessibleInterface* Factory(const QString& className, QObject* object) {
 void NameMainWindowControls(QWidget* window) {
     InstallAccessibleInterfaces();
     MakeBuddy(window, "lbl_Ville", "lst_Ville");
-    ApplyAll(window, {
-                         {"lst_Ville", "Choisir la ville", "La ville de l'édition à télécharger"},
-                         {"opt_20m", "", "Journal à télécharger"},
-                         {"opt_metro", "", "Journal à télécharger"},
-                         // The logos repeat their option's text; their names say which paper they show.
-                         {"Picture1", "Logo de 20 minutes", ""},
-                         {"Picture2", "Logo de Metro", ""},
-                         {"cmd_DL", "", "Télécharger l'édition du journal, de la ville et du jour choisis"},
-                         {"txt_ChemFich", "Dossier d'enregistrement", ""},
-                         {"cmdAbout", "", "À propos de Lectoria"},
-                     });
+    NameControls(window, {
+                             {"lst_Ville", "Choisir la ville", "La ville de l'édition à télécharger"},
+                             {"opt_20m", "", "Journal à télécharger"},
+                             {"opt_metro", "", "Journal à télécharger"},
+                             // The logos repeat their option's text; their names say which paper they show.
+                             {"Picture1", "Logo de 20 minutes", ""},
+                             {"Picture2", "Logo de Metro", ""},
+                             {"cmd_DL", "", "Télécharger l'édition du journal, de la ville et du jour choisis"},
+                             {"txt_ChemFich", "Dossier d'enregistrement", ""},
+                             {"cmdAbout", "", "À propos de Lectoria"},
+                         });
     if (auto* calendar = window->findChild<QWidget*>(QStringLiteral("Calendar1")))
         NameCalendarParts(calendar);
 }
 
 void NameAboutWindowControls(QWidget* window) {
     InstallAccessibleInterfaces();
-    ApplyAll(window, {
-                         {"cmdOK", "", "Fermer cette fenêtre"},
-                         {"ProgressBar1", "Progression de la vérification", ""},
-                         {"lbl_progress", "", "État de la vérification"},
-                     });
+    NameControls(window, {
+                             {"cmdOK", "", "Fermer cette fenêtre"},
+                             {"ProgressBar1", "Progression de la vérification", ""},
+                             {"lbl_progress", "", "État de la vérification"},
+                         });
     // The links take the focus between OK and the update button, in the order they are shown.
     const char* order[] = {"cmdOK", "lbl_site", "lbl_email", "cmdUpdate"};
     QWidget* previous = nullptr;
