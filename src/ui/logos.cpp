@@ -82,6 +82,12 @@ QPixmap DrawMetroLogo(qreal pixelRatio) {
 
 namespace {
 
+// A compiled-in image as a pixmap of its own (the pixels are copied).
+QPixmap PixmapOf(const ImagePixels& pixels) {
+    return QPixmap::fromImage(QImage(reinterpret_cast<const uchar*>(pixels.argb), pixels.width, pixels.height,
+                                     pixels.width * 4, QImage::Format_ARGB32));
+}
+
 // The compiled-in image of a logo of width x height units at this pixel ratio, if there is one.
 QPixmap StoredLogo(int width, int height, qreal pixelRatio) {
     for (int i = 0; i < kLogoPixelsCount; ++i) {
@@ -89,9 +95,7 @@ QPixmap StoredLogo(int width, int height, qreal pixelRatio) {
         if (pixels.width != qRound(width * pixelRatio) || pixels.height != qRound(height * pixelRatio) ||
             !qFuzzyCompare(pixels.width / pixelRatio, qreal(width)))
             continue;
-        const QImage image(reinterpret_cast<const uchar*>(pixels.argb), pixels.width, pixels.height, pixels.width * 4,
-                           QImage::Format_ARGB32);
-        QPixmap pixmap = QPixmap::fromImage(image); // copies the pixels
+        QPixmap pixmap = PixmapOf(pixels);
         pixmap.setDevicePixelRatio(pixelRatio);
         return pixmap;
     }
@@ -121,12 +125,8 @@ QIcon ApplicationIcon() {
     // that no pixmap outlives the application object.
     static const QIcon* const icon = [] {
         auto* images = new QIcon;
-        for (int i = 0; i < kIconPixelsCount; ++i) {
-            const ImagePixels& pixels = kIconPixels[i];
-            const QImage image(reinterpret_cast<const uchar*>(pixels.argb), pixels.width, pixels.height,
-                               pixels.width * 4, QImage::Format_ARGB32);
-            images->addPixmap(QPixmap::fromImage(image)); // copies the pixels
-        }
+        for (int i = 0; i < kIconPixelsCount; ++i)
+            images->addPixmap(PixmapOf(kIconPixels[i]));
         return images;
     }();
     return *icon;
