@@ -278,7 +278,7 @@ TEST_F(Cli, DailyTimerThroughSystemctlOrACrontabLine) {
               QString("#!/bin/sh\necho \"$*\" >> '%1/log'\n[ \"$2\" = is-system-running ] && echo %2\nexit 0\n")
                   .arg(bin.path(), state)
                   .toUtf8());
-        QFile(bin.filePath("systemctl")).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        QFile(bin.filePath("systemctl")).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     };
     env.insert("PATH", bin.path() + ":" + env.value("PATH"));
     const QString units = config.filePath("systemd/user/");

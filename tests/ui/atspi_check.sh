@@ -20,7 +20,9 @@ if [ "${1:-}" != "--dans-la-session" ]; then
     exec dbus-run-session -- xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" "$0" --dans-la-session "$lectoria"
 fi
 
-# In the private session bus, under Xvfb.
+# In the private session bus, under Xvfb. The window must reach that display whatever the caller's
+# environment chose (offscreen, a Wayland session).
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY
 travail="$(mktemp -d)"
 chmod 700 "$travail"
 export XDG_RUNTIME_DIR="$travail/run" XDG_CONFIG_HOME="$travail/config"
