@@ -144,8 +144,10 @@ frmAbout* frmAbout::Show(frmAbout* about, QWidget* mainWindow) {
     if (mainWindow && about->windowHandle() && mainWindow->window()->windowHandle())
         about->windowHandle()->setTransientParent(mainWindow->window()->windowHandle());
     about->show();
-    if (mainWindow)
+    if (mainWindow) {
+        about->returnFocusTo_ = mainWindow->focusWidget();
         mainWindow->setEnabled(false);
+    }
     // Not every window manager activates a new window by itself: without this, Enter and Escape
     // would reach nobody until the user clicks into the About window.
     about->raise();
@@ -194,8 +196,15 @@ void frmAbout::OnUpdateClicked() {
 }
 
 void frmAbout::EnableMainWindow() {
-    if (mainWindow_)
-        mainWindow_->setEnabled(true);
+    if (!mainWindow_ || mainWindow_->isEnabled())
+        return;
+    mainWindow_->setEnabled(true);
+    // Disabling the main window took the focus off its controls; without this it would come back
+    // on the first of them, not on the button the user pressed.
+    if (returnFocusTo_ && returnFocusTo_->window() == mainWindow_->window()) {
+        mainWindow_->activateWindow();
+        returnFocusTo_->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void frmAbout::ShowProgressText(const QString& text) {

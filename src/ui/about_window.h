@@ -64,6 +64,7 @@ private:
     void ProcessPendingEvents() override;
 
     QPointer<QWidget> mainWindow_;
+    QPointer<QWidget> returnFocusTo_; // the main window's control that opened this window
     const SelectionState& state_;
     AboutSettings settings_;
     std::unique_ptr<UrlOpener> ownOpener_;

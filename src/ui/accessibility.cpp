@@ -1,12 +1,15 @@
 #include "ui/accessibility.h"
 
 #include "transfer/progress_accessibility.h"
+#include "ui/calendar_accessibility.h"
 #include "ui/link_label.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
 #include <QWidget>
 
 namespace lectoria {
@@ -26,8 +29,7 @@ void NameCalendarParts(QWidget* calendar) {
     calendar->setAccessibleName(day);
     if (auto* grid = calendar->findChild<QAbstractItemView*>(QStringLiteral("qt_calendar_calendarview"))) {
         grid->setAccessibleName(day);
-        grid->setAccessibleDescription(QStringLiteral("Les flèches choisissent le jour, Page précédente et Page "
-                                                      "suivante le mois"));
+        grid->setAccessibleDescription(QStringLiteral("Les flèches choisissent le jour"));
     }
     // The month and year buttons keep their text ("décembre", "2026") as their name.
     NameControls(calendar, {
@@ -74,7 +76,38 @@ QAccessibleInterface* Factory(const QString& className, QObject* object) {
         return new AccessibleLink(static_cast<LinkLabel*>(object));
     if (className == QLatin1String("lectoria::frmLctr") || className == QLatin1String("lectoria::frmAbout"))
         return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
-    return nullptr;
+    return MakeCalendarDayList(object);
+}
+
+// The events go on to the handler that was there before ours (a test's), or to the platform.
+QAccessible::UpdateHandler previousHandler = nullptr;
+void OnAccessibilityUpdate(QAccessibleEvent* event);
+
+void Send(QAccessibleEvent* event) {
+    if (previousHandler) {
+        previousHandler(event);
+        return;
+    }
+    const QAccessible::UpdateHandler ours = QAccessible::installUpdateHandler(nullptr);
+    QAccessible::updateAccessibility(event);
+    QAccessible::installUpdateHandler(ours);
+}
+
+// The last object announced as focused.
+QPointer<QObject> focused;
+
+void OnAccessibilityUpdate(QAccessibleEvent* event) {
+    if (ReplaceCalendarGridEvent(event, Send))
+        return;
+    if (event->type() == QAccessible::Focus)
+        focused = event->object();
+    // A line edit that gets the focus moves its caret first, and Qt reports that move before the
+    // focus itself; a screen reader then takes the focus event for old news and says nothing of
+    // an empty folder box. A caret only matters once its box has been announced as focused.
+    if (event->type() == QAccessible::TextCaretMoved && qobject_cast<QLineEdit*>(event->object()) &&
+        event->object() != focused)
+        return;
+    Send(event);
 }
 
 } // namespace
@@ -118,6 +151,7 @@ void NameAboutWindowControls(QWidget* window) {
 void InstallAccessibleInterfaces() {
     static const bool installed = [] {
         QAccessible::installFactory(Factory);
+        previousHandler = QAccessible::installUpdateHandler(OnAccessibilityUpdate);
         return true;
     }();
     (void)installed;

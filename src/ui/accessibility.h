@@ -11,9 +11,10 @@ namespace lectoria {
 void NameMainWindowControls(QWidget* window);
 void NameAboutWindowControls(QWidget* window);
 
-// Makes Qt describe our link labels as links (role, name, a "press" action) and our two windows
-// as windows. Called by the functions above and by every link label's constructor; installs
-// the factory once.
+// Makes Qt describe our link labels as links (role, name, a "press" action), our two windows
+// as windows and the calendar's grid as a list of named days, and mends the order of Qt's
+// events where a screen reader would miss a focus change. Called by the functions above and by
+// every link label's constructor; installs the factory and the event handler once.
 void InstallAccessibleInterfaces();
 
 } // namespace lectoria

@@ -1,5 +1,7 @@
 #include "ui/city_list.h"
 
+#include <QKeyEvent>
+
 namespace lectoria {
 
 CityList::CityList(QWidget* parent) : QListWidget(parent) {
@@ -14,6 +16,20 @@ int CityList::SelectedRow() const {
 QString CityList::SelectedText() const {
     const QList<QListWidgetItem*> items = selectedItems();
     return items.isEmpty() ? QString() : items.first()->text();
+}
+
+void CityList::keyPressEvent(QKeyEvent* event) {
+    // While no city is chosen, the cursor the focus put on the first entry is not a choice yet:
+    // the first Down chooses the entry under it ("Bordeaux") instead of skipping past it.
+    if (event->key() == Qt::Key_Down && event->modifiers() == Qt::NoModifier && selectedItems().isEmpty() &&
+        currentIndex().isValid()) {
+        const QModelIndex cursor = currentIndex();
+        setCurrentIndex(cursor);
+        currentChanged(cursor, QModelIndex()); // the cursor stayed, yet a screen reader must hear the choice
+        event->accept();
+        return;
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 QItemSelectionModel::SelectionFlags CityList::selectionCommand(const QModelIndex& index, const QEvent* event) const {

@@ -16,6 +16,7 @@ public:
     QString SelectedText() const;
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index, const QEvent* event) const override;
 };
 

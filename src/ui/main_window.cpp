@@ -148,7 +148,10 @@ void frmLctr::Wire() {
     connect(cmd_DL_, &QPushButton::clicked, this, [this] { OnDownload(); });
     connect(cmd_Open_, &QPushButton::clicked, this, [this] { OnChooseFolder(); });
     connect(txt_ChemFich_, &QLineEdit::textChanged, this, [this](const QString& text) { OnFolderChange(text); });
-    connect(cmdAbout_, &QPushButton::clicked, this, [this] { frmAbout::Open(this, state_); });
+    connect(cmdAbout_, &QPushButton::clicked, this, [this] {
+        cmdAbout_->setFocus(Qt::OtherFocusReason); // where the About window gives the focus back
+        frmAbout::Open(this, state_);
+    });
 }
 
 // The start-up sequence.

@@ -38,6 +38,23 @@ void GiveLinesTheirRoom(QMessageBox& box, const QString& text) {
     label->setMinimumWidth(qMin(widest + 2, limit));
 }
 
+// Once a box closes, the window manager may activate any window, even a disabled one (the main
+// window under the About window): the keyboard would then reach nothing. The window that
+// asked gets the focus back, on the control that had it.
+void GiveFocusBack(QWidget* owner) {
+    if (!owner || !owner->isVisible())
+        return;
+    QWidget* window = owner->window();
+    window->raise();
+    window->activateWindow();
+}
+
+int ShowBox(QMessageBox& box) {
+    const int answer = box.exec();
+    GiveFocusBack(box.parentWidget());
+    return answer;
+}
+
 } // namespace
 
 int QtMessageSink::Show(const QString& text, int style, const QString& title) {
@@ -48,12 +65,12 @@ int QtMessageSink::Show(const QString& text, int style, const QString& title) {
     const bool yesNo = (style & 0x0F) == MessageStyle::YesNo;
     if (!yesNo) {
         box.setStandardButtons(QMessageBox::Ok);
-        box.exec();
+        ShowBox(box);
         return kAnswerOk;
     }
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton((style & MessageStyle::DefaultButton2) ? QMessageBox::No : QMessageBox::Yes);
-    return box.exec() == QMessageBox::Yes ? kAnswerYes : kAnswerNo;
+    return ShowBox(box) == QMessageBox::Yes ? kAnswerYes : kAnswerNo;
 }
 
 } // namespace lectoria

@@ -2,13 +2,16 @@
 // French name in Qt's accessible tree, and the keyboard's order.
 #include "support/qt_printers.h"
 #include "transfer/progress_view.h"
+#include "ui/calendar_accessibility.h"
 #include "window_fixture.h"
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QFontInfo>
 #include <QPushButton>
+#include <QTest>
 
 #include <map>
 
@@ -75,7 +78,7 @@ TEST_F(MainWindowControls, SitWhereTheyWereDesignedAndAreNamedInFrench) {
                        {"Picture1", {192, 32, 33, 33}, QAccessible::Graphic, "Logo de 20 minutes"},
                        {"Picture2", {176, 80, 49, 15}, QAccessible::Graphic, "Logo de Metro"},
                        {"Calendar1", {232, 8, 201, 153}, QAccessible::Table, "Sélectionner le jour"},
-                       {"qt_calendar_calendarview", {}, QAccessible::Table, "Sélectionner le jour"},
+                       {"qt_calendar_calendarview", {}, QAccessible::List, "Sélectionner le jour"},
                        {"qt_calendar_prevmonth", {}, QAccessible::Button, "Mois précédent"},
                        {"qt_calendar_nextmonth", {}, QAccessible::Button, "Mois suivant"},
                        {"qt_calendar_monthbutton", {}, QAccessible::ButtonMenu, "décembre"},
@@ -150,6 +153,59 @@ TEST_F(AboutWindowControls, SitBesideTheMainWindowAndAreNamedInFrench) {
         order << QApplication::focusWidget()->objectName();
     }
     EXPECT_EQ(order, QStringList({"lbl_site", "lbl_email", "cmdUpdate", "cmdOK"}));
+}
+
+// What the calendar sends a screen reader in place of Qt's events about its grid.
+QStringList sentNames;
+void RecordSent(QAccessibleEvent* event) {
+    sentNames << event->accessibleInterface()->text(QAccessible::Name);
+}
+
+// The fixture's day is Wednesday 9 December 2026. The grid is a list of the page's 42 days, named
+// in full; the chosen day is the selected one, and the focus Qt gives the grid or one of its
+// table cells goes to that day, after a move as after a refused page turn.
+TEST_F(MainWindowControls, CalendarNamesTheChosenDayInFull) {
+    Open();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get(), 5000));
+    auto* grid = Find<QAbstractItemView>("qt_calendar_calendarview");
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(grid);
+    ASSERT_EQ(list->childCount(), 42);
+    const auto chosen = [&] {
+        QStringList names;
+        for (int i = 0; i < list->childCount(); ++i)
+            if (list->child(i)->state().selected)
+                names << list->child(i)->text(QAccessible::Name);
+        return names;
+    };
+    const auto focusGoesTo = [&](int child) {
+        sentNames.clear();
+        QAccessibleEvent focus(grid, QAccessible::Focus);
+        focus.setChild(child);
+        EXPECT_TRUE(ReplaceCalendarGridEvent(&focus, RecordSent));
+        return sentNames;
+    };
+    EXPECT_EQ(list->child(0)->text(QAccessible::Name), "lundi 30 novembre 2026");
+    EXPECT_EQ(list->child(41)->text(QAccessible::Name), "dimanche 10 janvier 2027");
+    EXPECT_EQ(chosen(), QStringList{"mercredi 9 décembre 2026"});
+    EXPECT_EQ(focusGoesTo(-1), QStringList{"mercredi 9 décembre 2026"});
+
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_PageUp); // 9 November: refused, the calendar is back on today
+    EXPECT_EQ(messages.shown.size(), 1);
+    EXPECT_EQ(chosen(), QStringList{"mercredi 9 décembre 2026"});
+    QTest::keyClick(grid, Qt::Key_Left);
+    EXPECT_EQ(chosen(), QStringList{"mardi 8 décembre 2026"});
+    ASSERT_NE(list->focusChild(), nullptr);
+    EXPECT_TRUE(list->focusChild()->state().focused);
+    EXPECT_EQ(focusGoesTo(17), QStringList{"mardi 8 décembre 2026"}); // 17: a table cell in Qt's numbering
+
+    QAccessibleEvent selection(grid, QAccessible::SelectionAdd);
+    selection.setChild(17);
+    sentNames.clear();
+    EXPECT_TRUE(ReplaceCalendarGridEvent(&selection, RecordSent));
+    EXPECT_TRUE(sentNames.isEmpty());
+    QAccessibleEvent renamed(grid, QAccessible::NameChanged);
+    EXPECT_FALSE(ReplaceCalendarGridEvent(&renamed, RecordSent));
 }
 
 TEST(Accessibility, ProgressWindowNamesItsBarAndTexts) {

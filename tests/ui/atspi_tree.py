@@ -2,9 +2,12 @@
 
 Run by atspi_check.sh beside a running lectoria: prints the main window's tree, opens the About
 window with the « A propos » button's action, prints its tree, closes it with OK. Exit code 0 when
-the expected controls are there and every control that takes the focus has a role and a French name.
+the expected controls are there, every control that takes the focus has a role and a French name,
+the calendar's days are named in full with today's chosen, and closing the About window gives the
+focus back to « A propos ».
 """
 
+import datetime
 import sys
 import time
 
@@ -49,8 +52,9 @@ def walk(node, depth=0, out=None):
     description = f" — {node.description}" if node.description else ""
     print(f"{'  ' * depth}{role} « {name} »{description}{' [focus]' if focusable else ''}")
     kids = children(node)
-    if role == "table" and len(kids) > 8:  # the calendar's day cells: their count, not 60 lines
-        print(f"{'  ' * (depth + 1)}({len(kids)} cellules)")
+    if role == "list" and len(kids) > 10:  # the calendar's days: the chosen one, not 42 lines
+        chosen = [kid.name for kid in kids if kid is not None and kid.getState().contains(pyatspi.STATE_SELECTED)]
+        print(f"{'  ' * (depth + 1)}({len(kids)} jours, choisi : {', '.join(chosen)})")
         return out
     for kid in kids:
         if kid is not None:
@@ -65,6 +69,35 @@ def check(title, nodes, expected):
         if focusable and (not name.strip() or role in ("unknown", "invalid", "filler")):
             failures.append(f"{title} : un contrôle qui prend le focus n'a pas de rôle ou de nom ({role} « {name} »)")
     return failures
+
+
+WEEKDAYS = ["lundi", "mardi", "mercredi", "jeudi", "vendredi", "samedi", "dimanche"]
+MONTHS = ["janvier", "février", "mars", "avril", "mai", "juin", "juillet", "août", "septembre", "octobre",
+          "novembre", "décembre"]
+
+
+def in_full(day):
+    return f"{WEEKDAYS[day.weekday()]} {day.day} {MONTHS[day.month - 1]} {day.year}"
+
+
+def check_calendar(nodes):
+    lists = named(nodes, "list", "Sélectionner le jour")
+    if not lists:
+        return []
+    days = children(lists[0])
+    chosen = [day.name for day in days if day is not None and day.getState().contains(pyatspi.STATE_SELECTED)]
+    # Read before and after, so that a check that runs across midnight still finds its day.
+    today = {in_full(datetime.date.today()), in_full(datetime.date.today() - datetime.timedelta(days=1))}
+    failures = []
+    if len(days) != 42 or any(day is None or day.getRoleName() != "list item" for day in days):
+        failures.append(f"calendrier : {len(days)} jours au lieu des 42 éléments de liste de la page")
+    if len(chosen) != 1 or chosen[0] not in today:
+        failures.append(f"calendrier : jour choisi {chosen}, attendu aujourd'hui en toutes lettres ({today})")
+    return failures
+
+
+def focused(node):
+    return node.getState().contains(pyatspi.STATE_FOCUSED)
 
 
 def named(nodes, role, name):
@@ -84,7 +117,7 @@ def main():
     nodes = walk(wait_for("la fenêtre de Lectoria", lambda: frame("Lectoria v1.1.8")))
     failures = check("fenêtre principale", nodes, [
         ("list", "Choisir la ville"), ("radio button", "20 minutes"), ("radio button", "Metro"),
-        ("image", "Logo de 20 minutes"), ("image", "Logo de Metro"), ("table", "Sélectionner le jour"),
+        ("image", "Logo de 20 minutes"), ("image", "Logo de Metro"), ("list", "Sélectionner le jour"),
         ("push button", "Télécharger"), ("push button", "Dossier"), ("text", "Dossier d'enregistrement"),
         ("push button", "A propos"),
     ])
@@ -95,6 +128,7 @@ def main():
             targets += [relation.getTarget(i).name for i in range(relation.getNTargets())]
     if "Choisir la ville" not in targets:
         failures.append("fenêtre principale : « Choisir la ville : » n'est pas l'étiquette de la liste des villes")
+    failures += check_calendar(nodes)
 
     for about_button in named(nodes, "push button", "A propos")[:1]:
         press(about_button)
@@ -109,6 +143,11 @@ def main():
         for ok in named(about, "push button", "OK")[:1]:
             press(ok)
             wait_for("la fermeture de « À propos »", lambda: True if frame("À propos de Lectoria") is None else None)
+            deadline = time.monotonic() + BOUND_S
+            while not focused(about_button) and time.monotonic() < deadline:
+                time.sleep(0.1)
+            if not focused(about_button):
+                failures.append("À propos fermée : le focus n'est pas revenu sur « A propos »")
 
     for failure in failures:
         print("ÉCHEC :", failure)

@@ -97,13 +97,14 @@ TEST_F(MainWindow, ClosingIsRefusedWhileTheAboutWindowIsOpen) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(closing.isNull());
         EXPECT_TRUE(window->isEnabled());
+        EXPECT_EQ(window->focusWidget(), Find("cmdAbout")); // not the first control of the window
     }
     EXPECT_TRUE(window->close());
 }
 
 // Only a selected entry is a chosen city: the list's cursor landing on "Bordeaux" at start-up
-// chooses nothing. Once chosen, no click or drag takes the city away: not a Ctrl-click on it, not
-// a click in the blank strip under the last city, not a drag from a city past the end of the list.
+// chooses nothing, until Down chooses it. Once chosen, no click or drag takes the city away: not a Ctrl-click on it,
+// not a click in the blank strip under the last city, not a drag from a city past the end of the list.
 TEST_F(MainWindow, TheChosenCityStaysChosen) {
     Open();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get(), 5000));
@@ -111,6 +112,8 @@ TEST_F(MainWindow, TheChosenCityStaysChosen) {
     ASSERT_EQ(QApplication::focusWidget(), list);
     EXPECT_TRUE(store.writes.empty());
     EXPECT_EQ(state.CityIndex, 0);
+    QTest::keyClick(list, Qt::Key_Down); // the first Down chooses the first city, under the cursor
+    EXPECT_EQ(state.CityName, "Bordeaux");
 
     const QPoint lastCity = list->visualItemRect(list->item(9)).center();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, lastCity);
