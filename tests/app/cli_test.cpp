@@ -311,6 +311,29 @@ TEST_F(Cli, DailyTimerThroughSystemctlOrACrontabLine) {
                                          "--user daemon-reload\n");
 }
 
+// A folder name that would add a line to the unit or to the crontab: status 7, nothing written,
+// no crontab line offered, systemctl never asked to load anything.
+TEST_F(Cli, DailyTimerRefusesAFolderThatWouldAddALine) {
+    QTemporaryDir bin;
+    Write(bin.filePath("systemctl"),
+          QString("#!/bin/sh\necho \"$*\" >> '%1/log'\n[ \"$2\" = is-system-running ] && echo \"$STATE\"\nexit 0\n")
+              .arg(bin.path())
+              .toUtf8());
+    QFile(bin.filePath("systemctl")).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    env.insert("PATH", bin.path() + ":" + env.value("PATH"));
+    const std::pair<const char*, QString> cases[] = {{"running", "/tmp/x\nExecStartPre=/bin/touch /tmp/pwned"},
+                                                     {"offline", "/tmp/y\n* * * * * touch /tmp/pwned #"}};
+    for (const auto& [state, dossier] : cases) {
+        env.insert("STATE", state);
+        const Outcome run = Start({"--programmer", "06:30", "--ville", "lyon", "--dossier", dossier});
+        EXPECT_EQ(run.status, 7) << state;
+        EXPECT_EQ(run.out, "") << state;
+        EXPECT_TRUE(run.err.contains("caractère de contrôle")) << run.err.toStdString();
+        EXPECT_FALSE(QDir(config.filePath("systemd")).exists()) << state;
+    }
+    EXPECT_FALSE(QFile::exists(bin.filePath("log")));
+}
+
 // On a machine whose only network is loopback (a network namespace of its own), the archive on
 // 127.0.0.1 is still reached, while an archive elsewhere is "no connection" (status 4).
 TEST_F(Cli, LoopbackArchiveNeedsNoNetwork) {
