@@ -191,6 +191,10 @@ int RunMissingEditions(const Request& request) {
         Err() << FolderBusyMessage(request.folder, wait) << Qt::endl;
         return ExitStatus::FolderBusy;
     }
+    if (const QString refusal = lock->Refusal(); !refusal.isEmpty()) {
+        Err() << refusal << Qt::endl;
+        return ExitStatus::TransferFailed; // nothing is written in a folder that cannot be locked
+    }
     HttpTransferLibrary library;
     const auto drives = MakeSystemDriveQuery();
     SystemFileLookup files;

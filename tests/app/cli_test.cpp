@@ -236,6 +236,7 @@ TEST_F(Cli, OneRunAtATimePerFolder) {
         response.set_content(kPdf, "application/pdf");
     });
     UseArchive(archive);
+    Write(folder.filePath(".lectoria.lock"), ""); // left by a run killed as it took the lock
     QProcess first;
     first.setProcessEnvironment(env);
     first.start(LECTORIA_CLI_PATH, {"--manquantes", "--ville", "Lyon", "--dossier", folder.path()});
@@ -252,6 +253,8 @@ TEST_F(Cli, OneRunAtATimePerFolder) {
     archive.Release();
     const Outcome firstRun = Finish(first);
     EXPECT_EQ(firstRun.status, 0) << firstRun.err.toStdString();
+    EXPECT_FALSE(firstRun.err.contains("lock")) << firstRun.err.toStdString();
+    EXPECT_FALSE(QFile::exists(folder.filePath(".lectoria.lock")));
 }
 
 // metro.test resolves nowhere: only the proxy named by http_proxy can bring the edition.
