@@ -247,6 +247,52 @@ TEST_F(Cli, CleanUpOfAnUnlistableFolderIsAFailure) {
     EXPECT_TRUE(last.value("erreur").toString().startsWith(cause)) << run.out.toStdString();
 }
 
+// The folder on a file system of its own (a tmpfs in a mount namespace): out of room (no inode
+// left once the lock has its file) or read-only, the system's reason is named.
+TEST_F(Cli, AFullOrReadOnlyDiskIsNamed) {
+    const QString unshare = QStandardPaths::findExecutable("unshare");
+    QProcess probe;
+    probe.start(unshare, {"-rm", "true"});
+    if (unshare.isEmpty() || !probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit ||
+        probe.exitCode() != 0)
+        GTEST_SKIP() << "unshare -rm (user and mount namespaces) is not permitted here";
+    TestServer archive;
+    archive.routes().Get(".*", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(kPdf, "application/pdf");
+    });
+    UseArchive(archive);
+    const std::pair<const char*, QString> cases[] = {
+        {R"(mount -t tmpfs -o size=1m,nr_inodes=16 tmpfs "$1" || exit 77
+i=0; while touch "$1/f$i" 2>/dev/null; do i=$((i+1)); done
+rm "$1/f0")",
+         "Échec du téléchargement : Plus de place sur le disque : le fichier n'a pas pu être enregistré dans le "
+         "dossier " +
+             folder.path() + ".\n"},
+        {R"(mount -t tmpfs -o ro tmpfs "$1" || exit 77)",
+         "Échec du téléchargement : Impossible de verrouiller le dossier " + folder.path() +
+             " avec le fichier .lectoria.lock : le système de fichiers est en lecture seule.\n"}};
+    for (const auto& [prepare, said] : cases) {
+        const QStringList args{"-rm",
+                               "sh",
+                               "-c",
+                               QString(prepare) + "\nshift\nexec \"$@\"",
+                               "sh",
+                               folder.path(),
+                               LECTORIA_CLI_PATH,
+                               "--ville",
+                               "Paris",
+                               "--date",
+                               RecentWeekday().toString(Qt::ISODate),
+                               "--dossier",
+                               folder.path()};
+        const Outcome run = RunCli(env, args, unshare);
+        if (run.status == 77)
+            GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+        EXPECT_EQ(run.status, 5) << run.err.toStdString();
+        EXPECT_EQ(run.err, said);
+    }
+}
+
 // A second run, catch-up or single day, into a folder a first run holds: status 6.
 TEST_F(Cli, OneRunAtATimePerFolder) {
     TestServer archive;

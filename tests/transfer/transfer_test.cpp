@@ -182,7 +182,9 @@ TEST_F(Transfer, DiskFullDuringTheBody) {
     ServePdf();
     HttpTransferLibrary library = FaultyLibrary(100, false);
     EXPECT_EQ(library.Download(nullptr, url, target), TransferResult::DiskFull);
-    EXPECT_EQ(library.LastError(), "Plus de place sur le disque.");
+    EXPECT_EQ(library.LastError(),
+              "Plus de place sur le disque : le fichier n'a pas pu être enregistré dans le dossier " + folder.path() +
+                  ".");
     EXPECT_EQ(Read(target), kEarlier);
     EXPECT_EQ(Files(), QStringList{"e.pdf"});
 }
