@@ -169,6 +169,14 @@ private:
                 return; // no final answer yet, or a redirect hop
             headersSeen = true;
             outcome.httpStatus = status;
+            if (status == 416 && resuming) {
+                // The server's file is shorter than what we hold, or another one: start over.
+                body.Reset();
+                if (!writer.Restart())
+                    return fail(writer.Failure());
+                outcome.transient = true;
+                return fail(TransferResult::Truncated);
+            }
             if (!IsSuccessStatus(status))
                 return;
             if (!IsIdentityEncoding(reply->rawHeader("Content-Encoding")))
