@@ -443,3 +443,23 @@ kill "$archive"
     EXPECT_EQ(run.err.trimmed(), "Pas de connexion internet disponible");
     EXPECT_TRUE(QFile::exists(folder.filePath(day.toString("yyyyMMdd") + "_Metro_Paris.pdf")));
 }
+
+#ifdef LECTORIA_WINDOW_PATH
+// The window program where no display can be reached (a text console, ssh): status 1 and one
+// French sentence, not Qt's abort. XDG_RUNTIME_DIR is empty so that no Wayland socket is found.
+TEST_F(Cli, TheWindowWithoutADisplaySaysSoAndEndsWithStatusOne) {
+    QTemporaryDir runtime;
+    for (const char* platform : {"", "xcb"}) {
+        QProcessEnvironment bare = env;
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"})
+            bare.remove(name);
+        bare.insert("XDG_RUNTIME_DIR", runtime.path());
+        if (*platform)
+            bare.insert("QT_QPA_PLATFORM", platform);
+        const Outcome run = RunCli(bare, {}, LECTORIA_WINDOW_PATH);
+        EXPECT_EQ(run.status, 1) << platform;
+        EXPECT_EQ(run.err, "lectoria : la fenêtre ne peut pas s'ouvrir, aucun affichage graphique n'est accessible "
+                           "(variables DISPLAY ou WAYLAND_DISPLAY). Sans affichage, utilisez lectoria-cli.\n");
+    }
+}
+#endif
