@@ -133,13 +133,21 @@ bool WriteText(const QString& path, const QString& text) {
     return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0 && file.commit();
 }
 
+// A path for a Condition...= line: taken as it is, but for systemd's % specifiers.
+QString SystemdPath(QString path) {
+    return path.replace(QLatin1Char('%'), QLatin1String("%%"));
+}
+
+// Once the program is removed (apt purge keeps each user's units), the timer still fires: the
+// condition makes each morning's run a quiet skip instead of a failure.
 QString ServiceUnit(const ScheduleSetup& setup) {
     return QStringLiteral("[Unit]\n"
-                          "Description=Lectoria : éditions du jour manquantes\n\n"
+                          "Description=Lectoria : éditions du jour manquantes\n"
+                          "ConditionPathExists=%1\n\n"
                           "[Service]\n"
                           "Type=oneshot\n"
-                          "ExecStart=%1\n")
-        .arg(CommandLine(setup, SystemdQuoted));
+                          "ExecStart=%2\n")
+        .arg(SystemdPath(setup.program), CommandLine(setup, SystemdQuoted));
 }
 
 QString TimerUnit(const QTime& at) {

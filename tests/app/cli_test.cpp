@@ -372,6 +372,7 @@ TEST_F(Cli, DailyTimerThroughSystemctlOrACrontabLine) {
     EXPECT_EQ(Start(args).status, 0);
     EXPECT_TRUE(Read(units + "lectoria.timer").contains("[Timer]\nOnCalendar=*-*-* 06:30:00\nPersistent=true\n"));
     EXPECT_TRUE(QString::fromUtf8(Read(units + "lectoria.service")).contains(execStart + "\n"));
+    EXPECT_TRUE(QString::fromUtf8(Read(units + "lectoria.service")).contains("\nConditionPathExists=" + cli + "\n"));
     EXPECT_EQ(Start(args + QStringList{"--sans-notification"}).status, 0);
     EXPECT_TRUE(QString::fromUtf8(Read(units + "lectoria.service")).contains(execStart + " \"--sans-notification\"\n"));
     EXPECT_EQ(Start({"--deprogrammer"}).status, 0);

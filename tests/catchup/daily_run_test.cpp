@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 using namespace lectoria::catchup;
@@ -101,4 +102,22 @@ TEST(DailyRun, ControlCharactersNeverReachTheUnitTheCrontabOrTheTask) {
         EXPECT_TRUE(runner.calls.isEmpty()) << what;
         EXPECT_FALSE(QDir(config.filePath("systemd")).exists()) << what;
     }
+}
+
+// The unit written for systemd skips quietly once the program is gone (after apt purge).
+TEST(DailyRun, TheServiceRunsOnlyWhileTheProgramIsThere) {
+    QTemporaryDir config;
+    RecordingRunner runner;
+    runner.answer.output = "running";
+    const ScheduleSetup setup{
+        Scheduler::SystemdUser, config.filePath("systemd/user"), "/opt/100% Lectoria/lectoria-cli", {"--manquantes"}};
+    ASSERT_TRUE(ScheduleDailyRun(setup, QTime(6, 30), runner).done);
+    QFile unit(config.filePath("systemd/user/lectoria.service"));
+    ASSERT_TRUE(unit.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(unit.readAll()), "[Unit]\n"
+                                                 "Description=Lectoria : éditions du jour manquantes\n"
+                                                 "ConditionPathExists=/opt/100%% Lectoria/lectoria-cli\n\n"
+                                                 "[Service]\n"
+                                                 "Type=oneshot\n"
+                                                 "ExecStart=\"/opt/100%% Lectoria/lectoria-cli\" \"--manquantes\"\n");
 }
