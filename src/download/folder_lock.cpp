@@ -60,6 +60,9 @@ QString LockRefusal(const QString& folder, NativeLockStatus status, int error) {
     case NativeLockStatus::NoSpace:
         cause = QStringLiteral("plus de place sur le disque");
         break;
+    case NativeLockStatus::Unsupported:
+        cause = QStringLiteral("ce système de fichiers ne sait pas verrouiller un fichier");
+        break;
     case NativeLockStatus::NotAFile:
         cause = QStringLiteral("ce nom est déjà pris par un lien, un dossier ou un fichier spécial");
         break;
@@ -86,10 +89,11 @@ public:
                 return std::make_unique<NoHold>(); // the folder check says what is wrong
             if (file.status != NativeLockStatus::Taken)
                 return std::make_unique<RefusedHold>(LockRefusal(folder, file.status, file.error));
-            NativeLockStatus status = TryNativeLock(file.handle, path.data());
+            int error = 0;
+            NativeLockStatus status = TryNativeLock(file.handle, path.data(), error);
             while (status == NativeLockStatus::Busy && !deadline.hasExpired()) {
                 QThread::msleep(static_cast<unsigned long>(qMin<qint64>(kPollMs, deadline.remainingTime())));
-                status = TryNativeLock(file.handle, path.data());
+                status = TryNativeLock(file.handle, path.data(), error);
             }
             if (status == NativeLockStatus::Taken)
                 return std::make_unique<KernelLockHold>(file.handle, path);
@@ -97,7 +101,7 @@ public:
             if (status == NativeLockStatus::Busy)
                 return nullptr;
             if (status != NativeLockStatus::Gone)
-                return std::make_unique<RefusedHold>(LockRefusal(folder, status, 0));
+                return std::make_unique<RefusedHold>(LockRefusal(folder, status, error));
             if (deadline.hasExpired())
                 return nullptr;
             // The earlier holder removed the file as it let go: open the name again.

@@ -16,6 +16,7 @@ enum class NativeLockStatus {
     NoSpace,       // no room left for the file
     NotAFile,      // a link, a folder, ... has the lock's name
     Gone,          // see TryNativeLock
+    Unsupported,   // the file system has no locks
     Failed,        // any other error, in `error`
 };
 
@@ -35,11 +36,12 @@ NativeLock OpenNativeLockFile(const char* path);
 
 // One attempt at the exclusive lock on an opened file, without waiting: Taken, Busy, Gone or
 // Failed. Gone: the lock was had, but on a file an earlier holder removed from `path` on its
-// release; the caller closes it and opens `path` again.
+// release; the caller closes it and opens `path` again. `error` gets the system's code behind
+// Failed.
 #ifdef _WIN32
-NativeLockStatus TryNativeLock(std::intptr_t handle, const wchar_t* path);
+NativeLockStatus TryNativeLock(std::intptr_t handle, const wchar_t* path, int& error);
 #else
-NativeLockStatus TryNativeLock(std::intptr_t handle, const char* path);
+NativeLockStatus TryNativeLock(std::intptr_t handle, const char* path, int& error);
 #endif
 
 // Releases the lock and closes the file. With `remove`, the file goes first while still locked,

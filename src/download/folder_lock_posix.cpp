@@ -51,18 +51,23 @@ NativeLock OpenNativeLockFile(const char* path) {
     return {NativeLockStatus::Taken, descriptor, 0};
 }
 
-NativeLockStatus TryNativeLock(std::intptr_t handle, const char* path) {
+NativeLockStatus TryNativeLock(std::intptr_t handle, const char* path, int& error) {
     const int descriptor = static_cast<int>(handle);
     int answer = -1;
     do
         answer = ::flock(descriptor, LOCK_EX | LOCK_NB);
     while (answer != 0 && errno == EINTR);
+    error = answer != 0 ? errno : 0;
+    if (answer != 0 && (error == ENOLCK || error == EOPNOTSUPP || error == EINVAL))
+        return NativeLockStatus::Unsupported;
     if (answer != 0)
-        return errno == EWOULDBLOCK ? NativeLockStatus::Busy : NativeLockStatus::Failed;
+        return error == EWOULDBLOCK ? NativeLockStatus::Busy : NativeLockStatus::Failed;
     struct stat held {};
     struct stat named {};
-    if (::fstat(descriptor, &held) != 0)
+    if (::fstat(descriptor, &held) != 0) {
+        error = errno;
         return NativeLockStatus::Failed;
+    }
     if (::lstat(path, &named) != 0 || held.st_dev != named.st_dev || held.st_ino != named.st_ino) {
         ::flock(descriptor, LOCK_UN);
         return NativeLockStatus::Gone;

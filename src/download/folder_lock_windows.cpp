@@ -53,14 +53,14 @@ NativeLock OpenNativeLockFile(const wchar_t* path) {
     return {NativeLockStatus::Taken, reinterpret_cast<std::intptr_t>(file), 0};
 }
 
-NativeLockStatus TryNativeLock(std::intptr_t handle, const wchar_t*) {
+NativeLockStatus TryNativeLock(std::intptr_t handle, const wchar_t*, int& error) {
     OVERLAPPED whole{};
     if (::LockFileEx(HandleOf(handle), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD,
                      &whole))
         return NativeLockStatus::Taken;
-    const DWORD error = ::GetLastError();
-    return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? NativeLockStatus::Busy
-                                                                      : NativeLockStatus::Failed;
+    const DWORD code = ::GetLastError();
+    error = static_cast<int>(code);
+    return code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING ? NativeLockStatus::Busy : NativeLockStatus::Failed;
 }
 
 void ReleaseNativeLock(std::intptr_t handle, const wchar_t*, bool) {
