@@ -191,6 +191,10 @@ int RunMissingEditions(const Request& request) {
         Err() << FolderBusyMessage(request.folder, wait) << Qt::endl;
         return ExitStatus::FolderBusy;
     }
+    if (const QString refusal = lock->Refusal(); !refusal.isEmpty()) {
+        Err() << refusal << Qt::endl;
+        return ExitStatus::TransferFailed; // nothing is written in a folder that cannot be locked
+    }
     HttpTransferLibrary library;
     const auto drives = MakeSystemDriveQuery();
     SystemFileLookup files;
@@ -255,8 +259,8 @@ int main(int argc, char** argv) {
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Affiche la version."));
     const QCommandLineOption paper(QStringLiteral("journal"),
                                    QStringLiteral("Journal : « 20 minutes » (ou 20minutes) ou « metro ». "
-                                                  "Par défaut : 20 minutes. Avec --manquantes : plusieurs fois, "
-                                                  "ou une liste séparée par des virgules, ou « tous »."),
+                                                  "Par défaut : 20 minutes. Avec --manquantes : « tous », ou "
+                                                  "plusieurs fois, ou une liste séparée par des virgules."),
                                    QStringLiteral("NOM"));
     const QCommandLineOption city(QStringLiteral("ville"),
                                   QStringLiteral("Ville : %1. Par défaut : la ville enregistrée. Avec --manquantes : "
@@ -289,8 +293,8 @@ int main(int argc, char** argv) {
     const QCommandLineOption silent(QStringLiteral("sans-notification"),
                                     QStringLiteral("Avec --manquantes ou --programmer : pas de notification du "
                                                    "bureau après le passage (par défaut, une notification annonce "
-                                                   "les éditions arrivées ou en échec ; son action « Ouvrir » ouvre "
-                                                   "la plus récente)."));
+                                                   "les éditions arrivées ou en échec, et son action « Ouvrir » "
+                                                   "ouvre la plus récente)."));
     const QCommandLineOption schedule(QStringLiteral("programmer"),
                                       QStringLiteral("Lance --manquantes chaque jour à cette heure (minuteur "
                                                      "systemd de l'utilisateur ; Planificateur de tâches sous "

@@ -17,12 +17,67 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QTranslator>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
 
 using namespace lectoria;
 
+namespace {
+
+// What Qt says while it opens the display, kept until it is known whether it could.
+struct HeldMessage {
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+std::vector<HeldMessage> heldMessages;
+
+// Without a display (a text console, ssh without X forwarding, a purged session) Qt's platform
+// plugin gives up with a fatal message and aborts the program. That moment is the only fatal one
+// while the application is built: the program then says why in French and ends with status 1, as
+// its manual promises.
+void HoldWhileOpening(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtFatalMsg) {
+        std::fputs("lectoria : la fenêtre ne peut pas s'ouvrir, aucun affichage graphique n'est accessible "
+                   "(variables DISPLAY ou WAYLAND_DISPLAY). Sans affichage, utilisez lectoria-cli.\n",
+                   stderr);
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
+    heldMessages.push_back({type, QByteArray(context.category ? context.category : ""), text});
+}
+
+// The display opened: what Qt said meanwhile is written as it would have been.
+void ReplayHeldMessages() {
+    for (const HeldMessage& held : heldMessages) {
+        const QMessageLogger logger(nullptr, 0, nullptr, held.category.constData());
+        switch (held.type) {
+        case QtDebugMsg:
+            logger.debug("%s", qUtf8Printable(held.text));
+            break;
+        case QtInfoMsg:
+            logger.info("%s", qUtf8Printable(held.text));
+            break;
+        case QtCriticalMsg:
+            logger.critical("%s", qUtf8Printable(held.text));
+            break;
+        default:
+            logger.warning("%s", qUtf8Printable(held.text));
+            break;
+        }
+    }
+    heldMessages.clear();
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     FontConfigurationWarmUp fonts;
+    const QtMessageHandler previous = qInstallMessageHandler(HoldWhileOpening);
     QApplication app(argc, argv);
+    qInstallMessageHandler(previous);
+    ReplayHeldMessages();
     QApplication::setApplicationName(QStringLiteral("Lectoria"));
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     // Ties the window to its menu entry and icon on Wayland (the application id).

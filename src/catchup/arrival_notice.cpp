@@ -1,5 +1,7 @@
 #include "catchup/arrival_notice.h"
 
+#include <limits>
+
 #include "catchup/run_report.h"
 
 #include <QStringList>
@@ -47,8 +49,10 @@ std::optional<ArrivalNotice> NoticeFor(const QList<EditionReport>& editions, con
 void NotifyArrivals(const QList<EditionReport>& editions, const QString& stop, DesktopNotifier& notifier,
                     UrlOpener& opener, std::chrono::milliseconds wait) {
     auto notice = NoticeFor(editions, stop);
-    if (notice && wait.count() == 0)
-        notice->newestFile.clear(); // nobody waits for the click: no « Ouvrir » that would do nothing
+    if (notice && (wait.count() == 0 || !opener.Available()))
+        notice->newestFile.clear();              // nobody to serve the click: no « Ouvrir » that would do nothing
+    if (notice && !notice->newestFile.isEmpty()) // gone from the screen when the program stops waiting
+        notice->expiryMs = static_cast<int>(qMin<qint64>(wait.count(), std::numeric_limits<int>::max()));
     if (!notice || !notifier.Show(*notice) || notice->newestFile.isEmpty())
         return;
     if (notifier.WaitForOpen(wait))

@@ -16,6 +16,7 @@ struct ArrivalNotice {
     QString summary;
     QString body;
     QString newestFile;
+    int expiryMs = -1; // how long the notification stays up; -1: as the service likes
 };
 
 // Nothing when the run fetched nothing and nothing failed. Fetched editions are named in the
@@ -36,7 +37,8 @@ public:
 };
 
 // Shows the notice of a run, if there is one, and opens the newest edition when the user asks
-// within `wait`; with no wait at all, the notice offers no « Ouvrir ».
+// within `wait`; the notice then stays up as long as the wait. With no wait at all, or when the
+// opener cannot work here (no xdg-open), the notice offers no « Ouvrir ».
 void NotifyArrivals(const QList<EditionReport>& editions, const QString& stop, DesktopNotifier& notifier,
                     UrlOpener& opener, std::chrono::milliseconds wait);
 

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 namespace lectoria::catchup {
 
@@ -137,8 +139,45 @@ CatchUpResult RunCatchUp(const QList<Edition>& editions, const QString& folder, 
     return {};
 }
 
+namespace {
+
+// Why a folder cannot be listed, in the words of the rest of the program.
+QString ListingCause(const std::error_code& error) {
+    if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted)
+        return QStringLiteral("permission refusée");
+    if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory)
+        return QStringLiteral("il n'existe plus");
+    return QStringLiteral("erreur système %1").arg(error.value());
+}
+
+std::filesystem::path NativePath(const QString& path) {
+#ifdef Q_OS_WIN
+    return std::filesystem::path(path.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+}
+
+} // namespace
+
 void RemoveOldEditions(const QString& folder, const QStringList& papers, const QStringList& cities, const QDate& today,
                        int keepDays, const std::function<void(const EditionReport&)>& report) {
+    // QDir lists an unreadable folder as an empty one: the clean-up would do nothing and say
+    // nothing. The folder is opened first, and a refusal is a failure of the run like any other.
+    std::error_code error;
+    const std::filesystem::directory_iterator opened(NativePath(folder), error);
+    if (error) {
+        report({{},
+                {},
+                folder,
+                EditionStatus::Failed,
+                0,
+                QStringLiteral("Impossible de lire le contenu du dossier %1 (%2) : les éditions de plus de %3 jours "
+                               "n'ont pas été supprimées.")
+                    .arg(QDir::toNativeSeparators(folder), ListingCause(error))
+                    .arg(keepDays)});
+        return;
+    }
     const QDir dir(folder);
     const QDate oldestKept = today.addDays(-keepDays);
     for (const QFileInfo& entry : dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name)) {

@@ -97,7 +97,7 @@ CatchUpResult RunCatchUp(const QList<Edition>& editions, const QString& folder, 
 
 // Deletes from `folder` the editions of these papers and cities older than `keepDays` days:
 // only files whose names are exactly the program's own edition names. Each removal is told to
-// `report`.
+// `report`; a folder that cannot be listed is told as one failure without an edition.
 void RemoveOldEditions(const QString& folder, const QStringList& papers, const QStringList& cities, const QDate& today,
                        int keepDays, const std::function<void(const EditionReport&)>& report);
 

@@ -5,6 +5,9 @@
 #include <QProcess>
 #include <QSaveFile>
 
+#include <algorithm>
+#include <optional>
+
 namespace lectoria::catchup {
 
 CommandResult ProcessRunner::Run(const QString& program, const QStringList& arguments) {
@@ -63,6 +66,55 @@ QString WindowsCommandLine(const ScheduleSetup& setup) {
     return words.join(QLatin1Char(' '));
 }
 
+// How a refused value is shown: its control characters written out, so that the message itself
+// stays on one line and shows where the culprit is.
+QString Visible(const QString& value) {
+    QString shown;
+    for (const QChar c : value) {
+        if (c == QLatin1Char('\n'))
+            shown += QLatin1String("\\n");
+        else if (c == QLatin1Char('\r'))
+            shown += QLatin1String("\\r");
+        else if (c == QLatin1Char('\t'))
+            shown += QLatin1String("\\t");
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
+
+bool HasControlCharacter(const QString& value) {
+    return std::any_of(value.cbegin(), value.cend(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
+}
+
+// A unit file and a crontab are read line by line: a line break inside a value would end the
+// command and start a line of its own (another ExecStartPre=, another cron job). No quoting of
+// systemd or cron keeps a line break inside a word, so such a value is refused, as is any other
+// control character. The Windows task's command line has no escape for a double quote either.
+std::optional<QString> UnsafeValue(const ScheduleSetup& setup) {
+    const bool windows = setup.scheduler == Scheduler::WindowsTasks;
+    const QStringList values = QStringList{setup.program} + setup.arguments;
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        const QString& value = values.at(i);
+        const bool control = HasControlCharacter(value);
+        if (!control && !(windows && value.contains(QLatin1Char('"'))))
+            continue;
+        const QString option = i > 1 ? values.at(i - 1) : QString();
+        const QString what = i == 0 ? QStringLiteral("Le chemin du programme « %1 »").arg(Visible(value))
+                             : option.startsWith(QLatin1String("--"))
+                                 ? QStringLiteral("La valeur de %1, « %2 »,").arg(option, Visible(value))
+                                 : QStringLiteral("L'argument « %1 »").arg(Visible(value));
+        const QString flaw = control ? QStringLiteral("contient un caractère de contrôle (retour à la ligne, "
+                                                      "tabulation…)")
+                                     : QStringLiteral("contient un guillemet (\"), que le Planificateur de tâches "
+                                                      "ne sait pas transmettre");
+        return QStringLiteral("%1 %2 : le téléchargement quotidien n'a pas été programmé.").arg(what, flaw);
+    }
+    return std::nullopt;
+}
+
 bool SystemdRunning(CommandRunner& runner) {
     const CommandResult answer =
         runner.Run(kSystemctl, {QStringLiteral("--user"), QStringLiteral("is-system-running")});
@@ -81,13 +133,21 @@ bool WriteText(const QString& path, const QString& text) {
     return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0 && file.commit();
 }
 
+// A path for a Condition...= line: taken as it is, but for systemd's % specifiers.
+QString SystemdPath(QString path) {
+    return path.replace(QLatin1Char('%'), QLatin1String("%%"));
+}
+
+// Once the program is removed (apt purge keeps each user's units), the timer still fires: the
+// condition makes each morning's run a quiet skip instead of a failure.
 QString ServiceUnit(const ScheduleSetup& setup) {
     return QStringLiteral("[Unit]\n"
-                          "Description=Lectoria : éditions du jour manquantes\n\n"
+                          "Description=Lectoria : éditions du jour manquantes\n"
+                          "ConditionPathExists=%1\n\n"
                           "[Service]\n"
                           "Type=oneshot\n"
-                          "ExecStart=%1\n")
-        .arg(CommandLine(setup, SystemdQuoted));
+                          "ExecStart=%2\n")
+        .arg(SystemdPath(setup.program), CommandLine(setup, SystemdQuoted));
 }
 
 QString TimerUnit(const QTime& at) {
@@ -153,6 +213,9 @@ ScheduleOutcome WithTaskScheduler(CommandRunner& runner, const QStringList& argu
 } // namespace
 
 ScheduleOutcome ScheduleDailyRun(const ScheduleSetup& setup, const QTime& at, CommandRunner& runner) {
+    // Checked before anything is written or shown: the crontab line is as much a way in as the unit.
+    if (const auto refusal = UnsafeValue(setup))
+        return {false, {}, {*refusal}};
     if (setup.scheduler == Scheduler::SystemdUser)
         return ScheduleWithSystemd(setup, at, runner);
     const QString time = at.toString(QStringLiteral("HH:mm"));

@@ -45,7 +45,9 @@ struct ScheduleOutcome {
 
 // Sets the daily run at `at` (systemd user service and timer with Persistent=true, enabled at
 // once; or a daily task of the Windows Task Scheduler). Without a running systemd nothing is
-// written and the matching crontab line is given instead.
+// written and the matching crontab line is given instead. A program path or argument holding a
+// control character (a line break would add a line to the unit or the crontab) is refused before
+// anything is run, written or shown.
 ScheduleOutcome ScheduleDailyRun(const ScheduleSetup& setup, const QTime& at, CommandRunner& runner);
 // Removes it again.
 ScheduleOutcome UnscheduleDailyRun(const ScheduleSetup& setup, CommandRunner& runner);

@@ -48,7 +48,7 @@ bool DBusNotifier::Show(const ArrivalNotice& notice) {
     const QString body = offered.contains(QStringLiteral("body-markup")) ? notice.body.toHtmlEscaped() : notice.body;
     QDBusMessage notify = Call(QStringLiteral("Notify"));
     notify << QStringLiteral("Lectoria") << 0u << kIconName << notice.summary << body << actions
-           << QVariantMap{{QStringLiteral("desktop-entry"), kDesktopEntry}} << -1;
+           << QVariantMap{{QStringLiteral("desktop-entry"), kDesktopEntry}} << notice.expiryMs;
     const QDBusMessage reply = bus_.call(notify, QDBus::Block, kCallTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return false;

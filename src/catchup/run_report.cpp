@@ -55,6 +55,8 @@ QStringList NotDistributedLines(const QStringList& papers, const QStringList& ci
 }
 
 QString EditionText(const Edition& edition) {
+    if (edition.paper.isEmpty()) // the clean-up of the folder, about no edition in particular
+        return QStringLiteral("Nettoyage du dossier");
     return QStringLiteral("%1 %2 du %3").arg(edition.paper, edition.city, EditionDateText(edition.day));
 }
 

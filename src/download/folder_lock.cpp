@@ -1,58 +1,121 @@
 #include "download/folder_lock.h"
 
+#include "download/folder_lock_native.h"
+
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
+#include <QThread>
+#include <string>
 
 namespace lectoria {
 
 namespace {
 
-class LockFileHold final : public FolderLockHold {
+#ifdef Q_OS_WIN
+using NativePath = std::wstring;
+NativePath NativePathOf(const QString& path) {
+    return QDir::toNativeSeparators(path).toStdWString();
+}
+#else
+using NativePath = QByteArray;
+NativePath NativePathOf(const QString& path) {
+    return QFile::encodeName(path);
+}
+#endif
+
+class KernelLockHold final : public FolderLockHold {
 public:
-    explicit LockFileHold(std::unique_ptr<QLockFile> file) : file_(std::move(file)) {}
-    ~LockFileHold() override {
-        if (QFileInfo::exists(file_->fileName()))
-            return;
-        // The folder went away with its lock file during the download: the download has said
-        // so already, and Qt's own complaint that it cannot remove the file would only garble
-        // that message on the command line. Nothing else in the program installs a handler, so
-        // the one in place is put back as it was.
-        const QtMessageHandler previous = qInstallMessageHandler(IgnoreMessage);
-        file_.reset();
-        qInstallMessageHandler(previous);
-    }
+    KernelLockHold(std::intptr_t handle, NativePath path) : handle_(handle), path_(std::move(path)) {}
+    ~KernelLockHold() override { ReleaseNativeLock(handle_, path_.data(), true); }
+    KernelLockHold(const KernelLockHold&) = delete;
+    KernelLockHold& operator=(const KernelLockHold&) = delete;
 
 private:
-    static void IgnoreMessage(QtMsgType, const QMessageLogContext&, const QString&) {}
-
-    std::unique_ptr<QLockFile> file_; // unlocks and removes the file when destroyed
+    std::intptr_t handle_;
+    NativePath path_;
 };
 
 class NoHold final : public FolderLockHold {};
 
-class LockFileLocks final : public FolderLocks {
+class RefusedHold final : public FolderLockHold {
+public:
+    explicit RefusedHold(QString why) : why_(std::move(why)) {}
+    QString Refusal() const override { return why_; }
+
+private:
+    QString why_;
+};
+
+QString LockRefusal(const QString& folder, NativeLockStatus status, int error) {
+    QString cause;
+    switch (status) {
+    case NativeLockStatus::Denied:
+        cause = QStringLiteral("permission refusée");
+        break;
+    case NativeLockStatus::ReadOnly:
+        cause = QStringLiteral("le système de fichiers est en lecture seule");
+        break;
+    case NativeLockStatus::NoSpace:
+        cause = QStringLiteral("plus de place sur le disque");
+        break;
+    case NativeLockStatus::Unsupported:
+        cause = QStringLiteral("ce système de fichiers ne sait pas verrouiller un fichier");
+        break;
+    case NativeLockStatus::NotAFile:
+        cause = QStringLiteral("ce nom est déjà pris par un lien, un dossier ou un fichier spécial");
+        break;
+    default:
+        cause = QStringLiteral("erreur système %1").arg(error);
+        break;
+    }
+    return QStringLiteral("Impossible de verrouiller le dossier %1 avec le fichier %2 : %3.")
+        .arg(QDir::toNativeSeparators(folder), kLockFileName, cause);
+}
+
+// The kernel's lock on ".lectoria.lock": released when its holder ends, however it ends, so a
+// lock file left by a killed run (empty, or holding anything) never blocks the next one.
+class KernelFolderLocks final : public FolderLocks {
 public:
     std::unique_ptr<FolderLockHold> Take(const QString& folder, std::chrono::milliseconds wait) override {
         if (folder.isEmpty())
             return std::make_unique<NoHold>(); // refused by the action's folder check anyway
-        auto file = std::make_unique<QLockFile>(QDir(folder).filePath(kLockFileName));
-        // Where the file system has no native locks, staleness by age would hand a slow
-        // download's lock to a second run (and a clock set back or forward makes any age
-        // meaningless); a dead owner is still detected.
-        file->setStaleLockTime(0);
-        if (file->tryLock(static_cast<int>(wait.count())))
-            return std::make_unique<LockFileHold>(std::move(file));
-        if (file->error() == QLockFile::LockFailedError)
-            return nullptr;
-        return std::make_unique<NoHold>(); // read-only or missing folder: nothing to protect here
+        const NativePath path = NativePathOf(QDir(folder).filePath(kLockFileName));
+        const QDeadlineTimer deadline(wait);
+        for (;;) {
+            const NativeLock file = OpenNativeLockFile(path.data());
+            if (file.status == NativeLockStatus::FolderMissing)
+                return std::make_unique<NoHold>(); // the folder check says what is wrong
+            if (file.status != NativeLockStatus::Taken)
+                return std::make_unique<RefusedHold>(LockRefusal(folder, file.status, file.error));
+            int error = 0;
+            NativeLockStatus status = TryNativeLock(file.handle, path.data(), error);
+            while (status == NativeLockStatus::Busy && !deadline.hasExpired()) {
+                QThread::msleep(static_cast<unsigned long>(qMin<qint64>(kPollMs, deadline.remainingTime())));
+                status = TryNativeLock(file.handle, path.data(), error);
+            }
+            if (status == NativeLockStatus::Taken)
+                return std::make_unique<KernelLockHold>(file.handle, path);
+            ReleaseNativeLock(file.handle, path.data(), false);
+            if (status == NativeLockStatus::Busy)
+                return nullptr;
+            if (status != NativeLockStatus::Gone)
+                return std::make_unique<RefusedHold>(LockRefusal(folder, status, error));
+            if (deadline.hasExpired())
+                return nullptr;
+            // The earlier holder removed the file as it let go: open the name again.
+        }
     }
+
+private:
+    static constexpr qint64 kPollMs = 50;
 };
 
 } // namespace
 
 FolderLocks& SystemFolderLocks() {
-    static LockFileLocks locks;
+    static KernelFolderLocks locks;
     return locks;
 }
 
@@ -84,11 +147,12 @@ int FolderLockedTransfer::Download(QWidget* owner, const QString& url, const QSt
     busy_.clear();
     const QString folder = QFileInfo(file).absolutePath();
     const auto hold = locks_.Take(folder, wait_);
-    if (!hold) {
-        busy_ = FolderBusyMessage(folder, wait_);
+    if (!hold || !hold->Refusal().isEmpty()) {
+        // Nothing is fetched without the lock: the reason is the failure of this download.
+        busy_ = hold ? hold->Refusal() : FolderBusyMessage(folder, wait_);
         if (onBusy_)
             onBusy_(busy_);
-        return kFolderBusy;
+        return hold ? TransferResult::WriteError : kFolderBusy;
     }
     return inner_.Download(owner, url, file);
 }

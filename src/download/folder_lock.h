@@ -14,19 +14,23 @@ namespace lectoria {
 class FolderLockHold {
 public:
     virtual ~FolderLockHold() = default; // releases the lock
+    // Why the lock could not be taken at all (its file cannot be created, ...), in French; empty
+    // when it is held, or not needed. Nothing may be written in the folder without it.
+    virtual QString Refusal() const { return {}; }
 };
 
 class FolderLocks {
 public:
     virtual ~FolderLocks() = default;
     // Takes the folder's lock, waiting up to `wait` for another run to let it go; null when it
-    // stayed taken. A folder where no lock file can be written is not locked at all: the
-    // transfer then reports why it cannot write there.
+    // stayed taken. A missing folder is not locked at all (its own check says so); a lock that
+    // cannot be taken otherwise comes back as a hold with a Refusal.
     virtual std::unique_ptr<FolderLockHold> Take(const QString& folder, std::chrono::milliseconds wait) = 0;
 };
 
-// The lock file ".lectoria.lock" in the folder (QLockFile). A lock left by a process that has
-// died is taken over; one held by a live process is never, however old it is.
+// The kernel's lock (flock, LockFileEx) on the file ".lectoria.lock" in the folder. A lock whose
+// holder has died is free whatever its file holds; one held by a live process is never taken,
+// however old it is.
 FolderLocks& SystemFolderLocks();
 
 inline const QString kLockFileName = QStringLiteral(".lectoria.lock");
@@ -44,7 +48,8 @@ QString FolderBusyMessage(const QString& folder, std::chrono::milliseconds waite
 inline constexpr int kFolderBusy = 100;
 
 // A transfer run under the lock of its target's folder. When the lock stays taken nothing is
-// fetched, `onBusy` is told why and the result is kFolderBusy.
+// fetched, `onBusy` is told why and the result is kFolderBusy; when it cannot be taken at all,
+// likewise with TransferResult::WriteError.
 class FolderLockedTransfer final : public TransferLibrary {
 public:
     FolderLockedTransfer(TransferLibrary& inner, FolderLocks& locks, std::chrono::milliseconds wait,

@@ -1,33 +1,32 @@
 #include "storage/settings_store.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QRandomGenerator>
 #include <QSettings>
+#include <filesystem>
 #include <functional>
+#include <system_error>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+#ifdef Q_OS_WIN
+#include <io.h>
+#endif
 
 namespace lectoria {
 
 namespace {
 
-// Size and modification time of the settings file, to tell whether a write reached it.
-struct FileStamp {
-    qint64 size = -1;
-    QDateTime modified;
-    bool operator==(const FileStamp&) const = default;
-};
-
-FileStamp StampOf(const QString& fileName) {
-    const QFileInfo info(fileName);
-    if (!info.exists())
-        return {};
-    return {info.size(), info.lastModified()};
-}
-
 // A settings file that exists but is a folder, or that we may not replace, is left alone
-// before QSettings is asked to write: a refused change would otherwise stay pending in
-// QSettings' shared per-file cache and be read back (and written later) as if it had been stored.
-// A name that is not a file at all (the Windows registry key) passes.
+// before anything is written: a refused change would otherwise stay pending in QSettings' shared
+// per-file cache and be read back (and written later) as if it had been stored. A name that is
+// not a file at all (the Windows registry key) passes.
 bool MayReplace(const QString& fileName) {
     const QFileInfo info(fileName);
     if (!info.exists())
@@ -35,22 +34,129 @@ bool MayReplace(const QString& fileName) {
     return info.isFile() && info.isWritable();
 }
 
-// QSettings writes a file under "<file>.lock" and, while the holder of that lock is alive, waits
-// for it without end. Another instance holds it for the milliseconds of its own write; one that
-// hangs or was stopped there would freeze the window on each change. A second's wait, then the
-// value is not written. A file without a lock beside it (or the Windows registry) is not asked.
-bool SettingsLockFree(const QString& fileName) {
-    const QString lockName = fileName + QStringLiteral(".lock");
-    if (!QFileInfo::exists(lockName))
-        return true;
-    QLockFile lock(lockName);
-    return lock.tryLock(1000); // released at once: QSettings takes it itself
+// The registry on Windows; a file everywhere else and for every INI store.
+bool KeptInAFile(const QSettings& settings) {
+#ifdef Q_OS_WIN
+    return settings.format() != QSettings::NativeFormat;
+#else
+    Q_UNUSED(settings);
+    return true;
+#endif
 }
+
+// A settings file reached through a symbolic link (dotfiles kept elsewhere) is replaced where it
+// really is, and the link stays.
+QString RealFileOf(const QString& fileName) {
+    const QFileInfo info(fileName);
+    return info.isSymLink() ? info.symLinkTarget() : info.absoluteFilePath();
+}
+
+// A name beside `file` that nothing else uses.
+QString ScratchNameFor(const QString& file) {
+    return QStringLiteral("%1.%2.nouveau")
+        .arg(file)
+        .arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'));
+}
+
+// The values that QSettings reads from the file at `path`, or nothing when it cannot read it.
+std::optional<QVariantMap> ValuesIn(const QString& path, QSettings::Format format) {
+    const QSettings settings(path, format);
+    if (settings.status() == QSettings::AccessError)
+        return std::nullopt;
+    QVariantMap values;
+    for (const QString& key : settings.allKeys())
+        values.insert(key, settings.value(key));
+    return values;
+}
+
+// Whether the file read back holds every value meant for it. The value just written comes back
+// as text (a number is written as its digits).
+bool Holds(const QVariantMap& found, const QVariantMap& meant, const QString& written) {
+    if (found.keys() != meant.keys())
+        return false;
+    for (auto it = meant.cbegin(); it != meant.cend(); ++it) {
+        const QVariant& value = found.value(it.key());
+        if (it.key() == written ? value.toString() != it.value().toString() : value != it.value())
+            return false;
+    }
+    return true;
+}
+
+// QSettings caches each file's values in the process and reads the file again only when its size
+// or its modification time (in milliseconds) changed. A new file of the same size written within
+// the same millisecond as the old one gets a later time, so that the next read sees it.
+void MakeNewerThan(const QString& path, const QString& old) {
+    const QDateTime before = QFileInfo(old).lastModified();
+    if (!before.isValid() || QFileInfo(path).lastModified() > before)
+        return;
+    QFile file(path);
+    if (file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+        file.setFileTime(before.addMSecs(1), QFileDevice::FileModificationTime);
+}
+
+class SystemFiles final : public SettingsFileSystem {
+public:
+    bool Create(const QString& path, const QByteArray& bytes) override {
+        QFile file(path);
+        // NewOnly: never an existing file, nor the target of a link planted under that name.
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return false;
+        // Brought to the disk by Sync, once QSettings has written the new value into it.
+        const bool written = file.write(bytes) == bytes.size() && file.flush();
+        file.close();
+        return written && file.error() == QFileDevice::NoError;
+    }
+
+    bool Sync(const QString& path) override {
+        QFile file(path);
+        return file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly) && SyncToDisk(file);
+    }
+
+    bool Rename(const QString& from, const QString& to) override {
+        // rename(2) replaces `to` in one step; so does MoveFileEx on Windows.
+        std::error_code error;
+        std::filesystem::rename(NativePath(from), NativePath(to), error);
+        if (error)
+            return false;
+        SyncFolder(QFileInfo(to).absolutePath());
+        return true;
+    }
+
+private:
+    static bool SyncToDisk(QFile& file) {
+#ifdef Q_OS_UNIX
+        return ::fsync(file.handle()) == 0;
+#elif defined(Q_OS_WIN)
+        return ::_commit(file.handle()) == 0;
+#else
+        Q_UNUSED(file);
+        return true;
+#endif
+    }
+
+    static void SyncFolder([[maybe_unused]] const QString& folder) {
+#ifdef Q_OS_UNIX
+        const int descriptor = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (descriptor >= 0) {
+            ::fsync(descriptor);
+            ::close(descriptor);
+        }
+#endif
+    }
+
+    static std::filesystem::path NativePath(const QString& path) {
+#ifdef Q_OS_WIN
+        return std::filesystem::path(path.toStdWString());
+#else
+        return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+    }
+};
 
 class QSettingsStore final : public SettingsStore {
 public:
     using Opener = std::function<std::unique_ptr<QSettings>()>;
-    explicit QSettingsStore(Opener open) : open_(std::move(open)) {}
+    QSettingsStore(Opener open, SettingsFileSystem& files) : open_(std::move(open)), files_(files) {}
 
     std::optional<QVariant> Read(const QString& name) override {
         // A damaged file still gives the values that can be parsed out of it.
@@ -72,23 +178,73 @@ private:
         const auto settings = open_();
         const QString fileName = settings->fileName();
         // An unreadable file is never overwritten: what it holds could not be carried over.
-        if (settings->status() == QSettings::AccessError || !MayReplace(fileName) || !SettingsLockFree(fileName))
+        if (settings->status() == QSettings::AccessError || !MayReplace(fileName))
             return false;
-        const bool damaged = settings->status() == QSettings::FormatError;
-        const FileStamp before = StampOf(fileName);
-
-        // The file is rewritten as a whole (through a temporary file and a rename), with every
-        // value that could be read from it, so the other value survives this write.
-        settings->setValue(name, value);
-        settings->sync();
-        if (!damaged)
+        if (!KeptInAFile(*settings)) {
+            settings->setValue(name, value);
+            settings->sync();
             return settings->status() == QSettings::NoError;
-        // QSettings keeps the first error it met, here the parse error of the damaged file;
-        // whether the write went through shows in the file itself.
-        return StampOf(fileName) != before;
+        }
+        // QSettings writes under "<file>.lock" and, while the holder of that lock is alive, waits
+        // for it without end. Another instance holds it for the milliseconds of its own write;
+        // one that hangs or was stopped there would freeze the window on each change. A second's
+        // wait, then the value is not written.
+        // The first save also makes the folder (~/.config/Orvane), as QSettings would.
+        if (!QFileInfo(fileName).absoluteDir().mkpath(QStringLiteral(".")))
+            return false;
+        QLockFile lock(fileName + QStringLiteral(".lock"));
+        if (!lock.tryLock(1000))
+            return false;
+        return WriteBeside(RealFileOf(fileName), settings->format(), name, value);
+    }
+
+    // QSettings replaces its file even when writing the new one failed (a full disk leaves it
+    // empty), so it only ever writes a copy here. The copy, with the new value, is brought to
+    // the disk, read back under a name QSettings has not cached, and renamed over the file only
+    // when it holds every value; [Adresses] and anything else in the file come along.
+    bool WriteBeside(const QString& file, QSettings::Format format, const QString& name, const QVariant& value) {
+        QByteArray before;
+        if (QFileInfo::exists(file)) {
+            QFile old(file);
+            if (!old.open(QIODevice::ReadOnly))
+                return false;
+            before = old.readAll();
+            if (old.error() != QFileDevice::NoError)
+                return false;
+        }
+        const QString scratch = ScratchNameFor(file);
+        const QString check = ScratchNameFor(file);
+        const auto fail = [&] {
+            QFile::remove(scratch);
+            QFile::remove(check);
+            return false;
+        };
+        if (!files_.Create(scratch, before))
+            return fail();
+        if (QFileInfo::exists(file))
+            QFile::setPermissions(scratch, QFileInfo(file).permissions());
+        std::optional<QVariantMap> meant = ValuesIn(scratch, format);
+        if (!meant)
+            return fail();
+        meant->insert(name, value);
+        {
+            QSettings copy(scratch, format);
+            copy.setValue(name, value);
+            copy.sync(); // its status is not trusted: the copy is read back below
+        }
+        if (!files_.Sync(scratch) || !files_.Rename(scratch, check))
+            return fail();
+        const std::optional<QVariantMap> found = ValuesIn(check, format);
+        if (!found || !Holds(*found, *meant, name))
+            return fail();
+        MakeNewerThan(check, file);
+        if (!files_.Rename(check, file))
+            return fail();
+        return true;
     }
 
     Opener open_;
+    SettingsFileSystem& files_;
 };
 
 } // namespace
@@ -97,15 +253,26 @@ std::unique_ptr<SettingsStore> MakeUserSettingsStore() {
     // On Windows this is the registry key HKEY_CURRENT_USER\Software\Orvane\Lectoria, where a
     // quint32 becomes a REG_DWORD and a text a REG_SZ, as earlier versions wrote them. Elsewhere
     // it is Orvane/Lectoria.conf under the user's configuration folder (XDG_CONFIG_HOME).
-    return std::make_unique<QSettingsStore>([] {
-        return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvane"),
-                                           QStringLiteral("Lectoria"));
-    });
+    return std::make_unique<QSettingsStore>(
+        [] {
+            return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Orvane"),
+                                               QStringLiteral("Lectoria"));
+        },
+        SystemSettingsFileSystem());
+}
+
+std::unique_ptr<SettingsStore> MakeFileSettingsStore(const QString& fileName, SettingsFileSystem& files) {
+    return std::make_unique<QSettingsStore>(
+        [fileName] { return std::make_unique<QSettings>(fileName, QSettings::IniFormat); }, files);
 }
 
 std::unique_ptr<SettingsStore> MakeFileSettingsStore(const QString& fileName) {
-    return std::make_unique<QSettingsStore>(
-        [fileName] { return std::make_unique<QSettings>(fileName, QSettings::IniFormat); });
+    return MakeFileSettingsStore(fileName, SystemSettingsFileSystem());
+}
+
+SettingsFileSystem& SystemSettingsFileSystem() {
+    static SystemFiles files;
+    return files;
 }
 
 } // namespace lectoria

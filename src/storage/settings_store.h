@@ -30,6 +30,25 @@ std::unique_ptr<SettingsStore> MakeUserSettingsStore();
 // the user's own settings.
 std::unique_ptr<SettingsStore> MakeFileSettingsStore(const QString& fileName);
 
+// The file operations a save of the settings file goes through. A save never writes the file in
+// place: it writes a whole new file beside it, brings it to the disk, checks that it holds every
+// value, and only then renames it over the old one, so that a failure at any step (a full disk,
+// ...) leaves the old file whole.
+class SettingsFileSystem {
+public:
+    virtual ~SettingsFileSystem() = default;
+    // A new file `path` (that must not exist yet) holding `bytes`; false if any of it failed.
+    virtual bool Create(const QString& path, const QByteArray& bytes) = 0;
+    // Brings what was written to `path` to the disk.
+    virtual bool Sync(const QString& path) = 0;
+    // Puts `from` in place of `to` in one step, replacing it, and syncs their folder.
+    virtual bool Rename(const QString& from, const QString& to) = 0;
+};
+SettingsFileSystem& SystemSettingsFileSystem();
+
+// MakeFileSettingsStore with the file operations given, for tests that make one of them fail.
+std::unique_ptr<SettingsStore> MakeFileSettingsStore(const QString& fileName, SettingsFileSystem& files);
+
 // What the loader needs of the city list: selecting a row raises the list's Click handler
 // (nested), and a row past the end is refused.
 class CityListPort {

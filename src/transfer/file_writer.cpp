@@ -3,6 +3,7 @@
 #include "transfer/transfer_library.h"
 
 #include <QFileInfo>
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -51,6 +52,16 @@ void SyncFolder([[maybe_unused]] const QString& folder) {
 #endif
 }
 
+// A failed write, sync or close: the system's reason when it gave one, Qt's view otherwise.
+int FailureOf(QFileDevice::FileError error, int cause) {
+    if (cause != 0) {
+        const int failure = ClassifySystemError(std::error_code(cause, std::generic_category()));
+        if (failure != TransferResult::WriteError)
+            return failure;
+    }
+    return error == QFileDevice::ResourceError ? TransferResult::DiskFull : TransferResult::WriteError;
+}
+
 std::filesystem::path NativePath(const QString& path) {
 #ifdef Q_OS_WIN
     return std::filesystem::path(path.toStdWString());
@@ -82,17 +93,37 @@ bool PartFileWriter::Open() {
     if (leftover.exists() || leftover.isSymLink())
         QFile::remove(temporary_);
     file_.setFileName(temporary_);
+#ifdef Q_OS_UNIX
+    // O_EXCL: created here and now, never an existing file (nor a link's target) opened. Opened
+    // here rather than by QFile so that the system's own reason for a refusal is known.
+    const int descriptor =
+        ::open(QFile::encodeName(temporary_).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (descriptor < 0) {
+        const int cause = errno;
+        const int failure = ClassifySystemError(std::error_code(cause, std::generic_category()));
+        return Fail(failure != TransferResult::WriteError ? failure : ClassifyOpenFailure(target_));
+    }
+    if (!file_.open(descriptor, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
+        holding_ = true; // created: removed by Fail
+        return Fail(TransferResult::WriteError);
+    }
+#else
     // NewOnly: created here and now, never an existing file (nor a link's target) opened.
     if (!file_.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
         return Fail(ClassifyOpenFailure(target_));
+#endif
     holding_ = true;
     return true;
 }
 
 bool PartFileWriter::Write(const char* data, qint64 size) {
-    if (file_.isOpen() && file_.write(data, size) == size)
+    if (!file_.isOpen())
+        return Fail(TransferResult::WriteError);
+    errno = 0;
+    if (file_.write(data, size) == size)
         return true;
-    return Fail(file_.error() == QFileDevice::ResourceError ? TransferResult::DiskFull : TransferResult::WriteError);
+    return Fail(FailureOf(file_.error(), errno));
 }
 
 bool PartFileWriter::Restart() {
@@ -102,11 +133,17 @@ bool PartFileWriter::Restart() {
 bool PartFileWriter::Sync() {
     if (!file_.isOpen())
         return Fail(TransferResult::WriteError);
+    errno = 0;
     const bool synced = file_.flush() && SyncToDisk(file_);
+    int cause = errno;
     const QFileDevice::FileError error = file_.error();
-    file_.close();
+    if (synced)
+        errno = 0;
+    file_.close(); // a network file system may say only here that the data did not fit
+    if (synced && file_.error() != QFileDevice::NoError)
+        cause = errno;
     if (!synced || file_.error() != QFileDevice::NoError)
-        return Fail(error == QFileDevice::ResourceError ? TransferResult::DiskFull : TransferResult::WriteError);
+        return Fail(FailureOf(synced ? file_.error() : error, cause));
     return true;
 }
 
@@ -117,7 +154,7 @@ bool PartFileWriter::Replace() {
     std::error_code error;
     std::filesystem::rename(NativePath(temporary_), NativePath(target_), error);
     if (error)
-        return Fail(TransferResult::WriteError);
+        return Fail(ClassifySystemError(error));
     holding_ = false;
     SyncFolder(QFileInfo(target_).absolutePath());
     return true;
@@ -139,6 +176,20 @@ bool PartFileWriter::Fail(int failure) {
     failure_ = failure;
     Discard();
     return false;
+}
+
+int ClassifySystemError(const std::error_code& error) {
+    if (error == std::errc::no_space_on_device)
+        return TransferResult::DiskFull;
+#if defined(EDQUOT) && !defined(Q_OS_WIN)
+    if (error.value() == EDQUOT)
+        return TransferResult::DiskFull; // the user's quota: no more room for this user
+#endif
+    if (error == std::errc::read_only_file_system)
+        return TransferResult::ReadOnlyFileSystem;
+    if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted)
+        return TransferResult::PermissionDenied;
+    return TransferResult::WriteError;
 }
 
 int ClassifyOpenFailure(const QString& target) {

@@ -5,6 +5,7 @@
 #include <QtGlobal>
 #include <functional>
 #include <memory>
+#include <system_error>
 
 namespace lectoria {
 
@@ -18,7 +19,8 @@ public:
     virtual bool Restart() = 0; // empties it, for a transfer that starts over
     virtual bool Commit() = 0;  // flushes, then replaces the target
     virtual void Discard() = 0;
-    // After a false answer: TransferResult::DiskFull, ReadOnlyFolder, TargetIsFolder or WriteError.
+    // After a false answer: TransferResult::DiskFull, ReadOnlyFileSystem, PermissionDenied,
+    // ReadOnlyFolder, TargetIsFolder or WriteError.
     virtual int Failure() const = 0;
 };
 
@@ -65,5 +67,10 @@ std::unique_ptr<FileWriter> MakePartFileWriter(const QString& target);
 // Why a file cannot be created in the folder of `target`: TargetIsFolder, ReadOnlyFolder when
 // the folder exists but refuses new files, WriteError otherwise (a missing folder, ...).
 int ClassifyOpenFailure(const QString& target);
+
+// What the system's answer to an open, a write, a sync or a rename means for the transfer:
+// DiskFull (ENOSPC, EDQUOT), ReadOnlyFileSystem (EROFS), PermissionDenied (EACCES, EPERM), or
+// WriteError for anything else.
+int ClassifySystemError(const std::error_code& error);
 
 } // namespace lectoria

@@ -169,6 +169,14 @@ private:
                 return; // no final answer yet, or a redirect hop
             headersSeen = true;
             outcome.httpStatus = status;
+            if (status == 416 && resuming) {
+                // The server's file is shorter than what we hold, or another one: start over.
+                body.Reset();
+                if (!writer.Restart())
+                    return fail(writer.Failure());
+                outcome.transient = true;
+                return fail(TransferResult::Truncated);
+            }
             if (!IsSuccessStatus(status))
                 return;
             if (!IsIdentityEncoding(reply->rawHeader("Content-Encoding")))
@@ -357,7 +365,15 @@ QString HttpTransferLibrary::DescribeFailure(int result, int httpStatus, const Q
     case TransferResult::Cancelled:
         return QStringLiteral("Téléchargement annulé.");
     case TransferResult::DiskFull:
-        return QStringLiteral("Plus de place sur le disque.");
+        return QStringLiteral("Plus de place sur le disque : le fichier n'a pas pu être enregistré dans le dossier %1.")
+            .arg(where);
+    case TransferResult::ReadOnlyFileSystem:
+        return QStringLiteral("Le dossier %1 est sur un système de fichiers en lecture seule : le fichier n'a pas pu "
+                              "y être enregistré.")
+            .arg(where);
+    case TransferResult::PermissionDenied:
+        return QStringLiteral("Permission refusée : le fichier n'a pas pu être enregistré dans le dossier %1.")
+            .arg(where);
     case TransferResult::ReadOnlyFolder:
         return QStringLiteral("Le dossier %1 est en lecture seule.").arg(where);
     case TransferResult::WriteError:

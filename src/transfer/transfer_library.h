@@ -18,10 +18,12 @@ inline constexpr int NetworkError = 6; // DNS, refused, reset before the body, a
 inline constexpr int TimedOut = 7;     // connection or stall time-out
 inline constexpr int Cancelled = 8;    // the user pressed "Annuler"
 inline constexpr int DiskFull = 9;
-inline constexpr int ReadOnlyFolder = 10; // cannot create a file in the target's folder
-inline constexpr int WriteError = 11;     // any other local file failure
-inline constexpr int BadAddress = 12;     // not an http(s) address, or a refused redirect
-inline constexpr int TargetIsFolder = 13; // a folder already has the target's name
+inline constexpr int ReadOnlyFolder = 10;     // cannot create a file in the target's folder
+inline constexpr int WriteError = 11;         // any other local file failure
+inline constexpr int BadAddress = 12;         // not an http(s) address, or a refused redirect
+inline constexpr int TargetIsFolder = 13;     // a folder already has the target's name
+inline constexpr int ReadOnlyFileSystem = 14; // the system said EROFS
+inline constexpr int PermissionDenied = 15;   // the system said EACCES or EPERM
 } // namespace TransferResult
 
 // The download library the Download action calls: test the connection, set the texts of the

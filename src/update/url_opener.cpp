@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QStandardPaths>
 
 namespace lectoria {
 
@@ -18,6 +19,12 @@ public:
         // A program without a window (lectoria-cli) has no Qt desktop services: it starts the
         // freedesktop.org launcher that they start on Linux, xdg-open, itself.
         QProcess::startDetached(QStringLiteral("xdg-open"), {url.isLocalFile() ? url.toLocalFile() : url.toString()});
+    }
+
+    // xdg-open comes with xdg-utils, which the package only recommends.
+    bool Available() const override {
+        return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ||
+               !QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty();
     }
 };
 } // namespace

@@ -10,6 +10,8 @@ class UrlOpener {
 public:
     virtual ~UrlOpener() = default;
     virtual void Open(const QUrl& url) = 0;
+    // Whether Open can do anything here (the launcher it relies on is installed).
+    virtual bool Available() const { return true; }
 };
 
 // QDesktopServices::openUrl; xdg-open in a program without a QGuiApplication.

@@ -166,7 +166,7 @@ const Fault kFaults[] = {
              return sink.write(kEdition.data(), kEdition.size());
          });
      },
-     5, "Plus de place sur le disque.", After::Kept},
+     5, "Plus de place sur le disque : le fichier n'a pas pu être enregistré dans le dossier ", After::Kept},
     // The folder goes once the first bytes are in "<target>.part".
     {"FolderRemovedDuringTheTransfer",
      [](Rig& rig, auto&, auto& a) {

@@ -131,7 +131,7 @@ struct Rig {
 TEST(CliNotification, OneNoticeAfterACatchUpAndOuvrirOpensTheNewest) {
     const QString arrived = "20 minutes Paris du 09/05/2007, Metro Paris du 09/05/2007";
     const QString refused = "Metro Paris du 09/05/2007 : échec. Le serveur a refusé la demande (erreur 403).";
-    enum { kOpens = 1, kRefuseMetro = 2, kPresent = 4, kNoBus = 8 }; // kOpens: « Ouvrir » chosen
+    enum { kOpens = 1, kRefuseMetro = 2, kPresent = 4, kNoBus = 8, kNoXdgOpen = 16 }; // kOpens: « Ouvrir » chosen
     struct Case {
         const char* name;
         const char* service; // nullptr: no service on the bus
@@ -148,6 +148,8 @@ TEST(CliNotification, OneNoticeAfterACatchUpAndOuvrirOpensTheNewest) {
         {"bus sans service", nullptr, "--journal tous"},
         {"--sans-notification", "cliquer", "--journal tous --sans-notification"},
         {"fermée sans clic", "fermer", "--journal tous", 0, "2 éditions arrivées", arrived},
+        // Without xdg-open (xdg-utils is only recommended) « Ouvrir » would do nothing: not offered.
+        {"sans xdg-open", "cliquer", "--journal tous", 0, "2 éditions arrivées", arrived, kNoXdgOpen},
         {"échec", "cliquer", "--journal metro --json", 5, "Échec du téléchargement", refused, kRefuseMetro},
         // "rien" leaves the notification up: the wait's own bound ends the run.
         {"échec et arrivée", "rien", "--journal tous", 5, "1 édition arrivée, 1 échec",
@@ -158,6 +160,8 @@ TEST(CliNotification, OneNoticeAfterACatchUpAndOuvrirOpensTheNewest) {
         Rig rig(c.flags & kRefuseMetro);
         if (c.service)
             rig.StartService(c.service);
+        if (c.flags & kNoXdgOpen)
+            rig.env.insert("PATH", rig.work.filePath("vide"));
         if (c.flags & kNoBus)
             rig.env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + rig.work.filePath("absent"));
         if (c.flags & kPresent) {
@@ -176,8 +180,13 @@ TEST(CliNotification, OneNoticeAfterACatchUpAndOuvrirOpensTheNewest) {
             EXPECT_EQ(calls[0]["icone"], "fr.orvane.Lectoria");
             EXPECT_EQ(calls[0]["entree"], "fr.orvane.Lectoria");
         }
+        if (c.flags & kNoXdgOpen) {
+            EXPECT_EQ(calls[0]["actions"].toArray(), QJsonArray());
+            EXPECT_EQ(calls[0]["delai"], -1);
+        }
         if (c.flags & kOpens) {
             EXPECT_EQ(calls[0]["actions"].toArray(), QJsonArray({"default", "Ouvrir", "ouvrir", "Ouvrir"}));
+            EXPECT_EQ(calls[0]["delai"], 600000); // up as long as the run waits for the click
             EXPECT_EQ(run.out, "");
         }
         EXPECT_EQ(rig.Opened(c.flags & kOpens ? 10000 : 0),

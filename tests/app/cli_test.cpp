@@ -54,7 +54,10 @@ class CliSettings : public Cli {};
 
 TEST_F(Cli, VersionHelpAndBadCommandLines) {
     EXPECT_EQ(Start({"--version"}).out, "Lectoria 1.1.8\n");
-    EXPECT_TRUE(Start({"--help"}).out.contains("Codes de sortie : 0 réussite"));
+    const QString help = Start({"--help"}).out;
+    EXPECT_TRUE(help.contains("Codes de sortie : 0 réussite"));
+    for (const QString& line : help.split('\n')) // a quoted word never wrapped away from its guillemets
+        EXPECT_EQ(line.count(QChar(0xAB)), line.count(QChar(0xBB))) << line.toStdString();
     const std::pair<QStringList, const char*> cases[] = {{{"--journal", "libé"}, "Journaux acceptés"},
                                                          {{"--ville", "Brest"}, "Villes acceptées : Bordeaux, Lille"},
                                                          {{"--date", "2007-02-30"}, "AAAA-MM-JJ"},
@@ -224,6 +227,75 @@ TEST_F(Cli, CatchUpFetchesWhatIsMissingOldestFirstThenNothing) {
     EXPECT_EQ(statuses, (std::map<QString, int>{{"deja_present", 23}, {"echec", 1}, {"non_publie", 1}}));
 }
 
+// --garder in a folder that can be written but not listed: the clean-up failure is said on
+// stderr and as a --json line, and the run ends with status 5.
+TEST_F(Cli, CleanUpOfAnUnlistableFolderIsAFailure) {
+    TestServer archive;
+    archive.routes().Get(".*", [](const httplib::Request&, httplib::Response& response) { response.status = 404; });
+    UseArchive(archive);
+    QFile::setPermissions(folder.path(), QFile::WriteOwner | QFile::ExeOwner);
+    const bool listable = QDir(folder.path()).entryList(QDir::AllEntries).size() > 0;
+    if (listable) {
+        QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        GTEST_SKIP() << "a folder without read permission is still listed here (root)";
+    }
+    const Outcome run = Start({"--manquantes", "--journal", "metro", "--ville", "Paris", "--dossier", folder.path(),
+                               "--garder", "3", "--json"});
+    QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(run.status, 5) << run.err.toStdString();
+    const QString cause = "Impossible de lire le contenu du dossier " + folder.path() + " (permission refusée)";
+    EXPECT_TRUE(run.err.contains("Nettoyage du dossier : échec. " + cause)) << run.err.toStdString();
+    const QJsonObject last = QJsonDocument::fromJson(run.out.trimmed().split('\n').constLast().toUtf8()).object();
+    EXPECT_EQ(last.value("statut").toString(), "echec") << run.out.toStdString();
+    EXPECT_TRUE(last.value("erreur").toString().startsWith(cause)) << run.out.toStdString();
+}
+
+// The folder on a file system of its own (a tmpfs in a mount namespace): out of room (no inode
+// left once the lock has its file) or read-only, the system's reason is named.
+TEST_F(Cli, AFullOrReadOnlyDiskIsNamed) {
+    const QString unshare = QStandardPaths::findExecutable("unshare");
+    QProcess probe;
+    probe.start(unshare, {"-rm", "true"});
+    if (unshare.isEmpty() || !probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit ||
+        probe.exitCode() != 0)
+        GTEST_SKIP() << "unshare -rm (user and mount namespaces) is not permitted here";
+    TestServer archive;
+    archive.routes().Get(".*", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(kPdf, "application/pdf");
+    });
+    UseArchive(archive);
+    const std::pair<const char*, QString> cases[] = {
+        {R"(mount -t tmpfs -o size=1m,nr_inodes=16 tmpfs "$1" || exit 77
+i=0; while touch "$1/f$i" 2>/dev/null; do i=$((i+1)); done
+rm "$1/f0")",
+         "Échec du téléchargement : Plus de place sur le disque : le fichier n'a pas pu être enregistré dans le "
+         "dossier " +
+             folder.path() + ".\n"},
+        {R"(mount -t tmpfs -o ro tmpfs "$1" || exit 77)",
+         "Échec du téléchargement : Impossible de verrouiller le dossier " + folder.path() +
+             " avec le fichier .lectoria.lock : le système de fichiers est en lecture seule.\n"}};
+    for (const auto& [prepare, said] : cases) {
+        const QStringList args{"-rm",
+                               "sh",
+                               "-c",
+                               QString(prepare) + "\nshift\nexec \"$@\"",
+                               "sh",
+                               folder.path(),
+                               LECTORIA_CLI_PATH,
+                               "--ville",
+                               "Paris",
+                               "--date",
+                               RecentWeekday().toString(Qt::ISODate),
+                               "--dossier",
+                               folder.path()};
+        const Outcome run = RunCli(env, args, unshare);
+        if (run.status == 77)
+            GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+        EXPECT_EQ(run.status, 5) << run.err.toStdString();
+        EXPECT_EQ(run.err, said);
+    }
+}
+
 // A second run, catch-up or single day, into a folder a first run holds: status 6.
 TEST_F(Cli, OneRunAtATimePerFolder) {
     TestServer archive;
@@ -236,6 +308,7 @@ TEST_F(Cli, OneRunAtATimePerFolder) {
         response.set_content(kPdf, "application/pdf");
     });
     UseArchive(archive);
+    Write(folder.filePath(".lectoria.lock"), ""); // left by a run killed as it took the lock
     QProcess first;
     first.setProcessEnvironment(env);
     first.start(LECTORIA_CLI_PATH, {"--manquantes", "--ville", "Lyon", "--dossier", folder.path()});
@@ -252,6 +325,8 @@ TEST_F(Cli, OneRunAtATimePerFolder) {
     archive.Release();
     const Outcome firstRun = Finish(first);
     EXPECT_EQ(firstRun.status, 0) << firstRun.err.toStdString();
+    EXPECT_FALSE(firstRun.err.contains("lock")) << firstRun.err.toStdString();
+    EXPECT_FALSE(QFile::exists(folder.filePath(".lectoria.lock")));
 }
 
 // metro.test resolves nowhere: only the proxy named by http_proxy can bring the edition.
@@ -300,6 +375,7 @@ TEST_F(Cli, DailyTimerThroughSystemctlOrACrontabLine) {
     EXPECT_EQ(Start(args).status, 0);
     EXPECT_TRUE(Read(units + "lectoria.timer").contains("[Timer]\nOnCalendar=*-*-* 06:30:00\nPersistent=true\n"));
     EXPECT_TRUE(QString::fromUtf8(Read(units + "lectoria.service")).contains(execStart + "\n"));
+    EXPECT_TRUE(QString::fromUtf8(Read(units + "lectoria.service")).contains("\nConditionPathExists=" + cli + "\n"));
     EXPECT_EQ(Start(args + QStringList{"--sans-notification"}).status, 0);
     EXPECT_TRUE(QString::fromUtf8(Read(units + "lectoria.service")).contains(execStart + " \"--sans-notification\"\n"));
     EXPECT_EQ(Start({"--deprogrammer"}).status, 0);
@@ -309,6 +385,29 @@ TEST_F(Cli, DailyTimerThroughSystemctlOrACrontabLine) {
                                          "--user daemon-reload\n--user enable --now lectoria.timer\n"
                                          "--user is-system-running\n--user disable --now lectoria.timer\n"
                                          "--user daemon-reload\n");
+}
+
+// A folder name that would add a line to the unit or to the crontab: status 7, nothing written,
+// no crontab line offered, systemctl never asked to load anything.
+TEST_F(Cli, DailyTimerRefusesAFolderThatWouldAddALine) {
+    QTemporaryDir bin;
+    Write(bin.filePath("systemctl"),
+          QString("#!/bin/sh\necho \"$*\" >> '%1/log'\n[ \"$2\" = is-system-running ] && echo \"$STATE\"\nexit 0\n")
+              .arg(bin.path())
+              .toUtf8());
+    QFile(bin.filePath("systemctl")).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    env.insert("PATH", bin.path() + ":" + env.value("PATH"));
+    const std::pair<const char*, QString> cases[] = {{"running", "/tmp/x\nExecStartPre=/bin/touch /tmp/pwned"},
+                                                     {"offline", "/tmp/y\n* * * * * touch /tmp/pwned #"}};
+    for (const auto& [state, dossier] : cases) {
+        env.insert("STATE", state);
+        const Outcome run = Start({"--programmer", "06:30", "--ville", "lyon", "--dossier", dossier});
+        EXPECT_EQ(run.status, 7) << state;
+        EXPECT_EQ(run.out, "") << state;
+        EXPECT_TRUE(run.err.contains("caractère de contrôle")) << run.err.toStdString();
+        EXPECT_FALSE(QDir(config.filePath("systemd")).exists()) << state;
+    }
+    EXPECT_FALSE(QFile::exists(bin.filePath("log")));
 }
 
 // On a machine whose only network is loopback (a network namespace of its own), the archive on
@@ -348,3 +447,23 @@ kill "$archive"
     EXPECT_EQ(run.err.trimmed(), "Pas de connexion internet disponible");
     EXPECT_TRUE(QFile::exists(folder.filePath(day.toString("yyyyMMdd") + "_Metro_Paris.pdf")));
 }
+
+#ifdef LECTORIA_WINDOW_PATH
+// The window program where no display can be reached (a text console, ssh): status 1 and one
+// French sentence, not Qt's abort. XDG_RUNTIME_DIR is empty so that no Wayland socket is found.
+TEST_F(Cli, TheWindowWithoutADisplaySaysSoAndEndsWithStatusOne) {
+    QTemporaryDir runtime;
+    for (const char* platform : {"", "xcb"}) {
+        QProcessEnvironment bare = env;
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"})
+            bare.remove(name);
+        bare.insert("XDG_RUNTIME_DIR", runtime.path());
+        if (*platform)
+            bare.insert("QT_QPA_PLATFORM", platform);
+        const Outcome run = RunCli(bare, {}, LECTORIA_WINDOW_PATH);
+        EXPECT_EQ(run.status, 1) << platform;
+        EXPECT_EQ(run.err, "lectoria : la fenêtre ne peut pas s'ouvrir, aucun affichage graphique n'est accessible "
+                           "(variables DISPLAY ou WAYLAND_DISPLAY). Sans affichage, utilisez lectoria-cli.\n");
+    }
+}
+#endif

@@ -80,6 +80,7 @@ TEST(ArrivalNotice, OpensOnlyWhatTheUserAsksFor) {
         bool open;
         int waits;
         std::vector<QUrl> opened;
+        bool openerAvailable = true;
     };
     const QList<EditionReport> fetched{Report("Metro", 8, EditionStatus::Fetched)};
     const Case cases[] = {
@@ -87,16 +88,22 @@ TEST(ArrivalNotice, OpensOnlyWhatTheUserAsksFor) {
         {fetched, true, false, 1, {}},
         {fetched, false, true, 0, {}},
         {{Report("Metro", 8, EditionStatus::Failed, "Coupure.")}, true, true, 0, {}},
+        {fetched, true, true, 0, {}, false}, // no xdg-open: no « Ouvrir », no wait
     };
     for (const Case& c : cases) {
         ScriptedNotifier notifier;
         notifier.reachable = c.reachable;
         notifier.open = c.open;
         testing_support::RecordingOpener opener;
+        opener.available = c.openerAvailable;
         NotifyArrivals(c.editions, {}, notifier, opener, std::chrono::seconds(1));
-        EXPECT_EQ(notifier.shown.size(), 1);
+        ASSERT_EQ(notifier.shown.size(), 1);
         EXPECT_EQ(notifier.waits, c.waits);
         EXPECT_EQ(opener.opened, c.opened);
+        // Offered « Ouvrir », the notice stays up exactly as long as the run waits for it.
+        const bool offered = !notifier.shown[0].newestFile.isEmpty();
+        EXPECT_EQ(offered, c.openerAvailable && c.editions[0].status == EditionStatus::Fetched);
+        EXPECT_EQ(notifier.shown[0].expiryMs, offered ? 1000 : -1);
     }
     ScriptedNotifier byHand;
     testing_support::RecordingOpener opener;

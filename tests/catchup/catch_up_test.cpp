@@ -131,3 +131,27 @@ TEST_F(Run, CleanUpRemovesOnlyOldEditionsOfThePapersAndCitiesAsked) {
     EXPECT_EQ(removed, gone); // in name order
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files, QDir::Name), kept);
 }
+
+// A folder that cannot be listed is one failure, said, not a clean-up that silently did nothing.
+TEST_F(Run, CleanUpOfAFolderThatCannotBeListedIsAFailure) {
+    Write(File("plain"), kPdf);
+    const QString unreadable = File("ferme");
+    ASSERT_TRUE(QDir(folder.path()).mkdir("ferme"));
+    QFile::setPermissions(unreadable, QFile::WriteOwner | QFile::ExeOwner);
+    const bool listable = QDir(unreadable).entryList(QDir::AllEntries).size() > 0; // root reads it anyway
+    const std::pair<QString, const char*> cases[] = {{File("parti"), "(il n'existe plus)"},
+                                                     {File("plain"), "(il n'existe plus)"},
+                                                     {unreadable, "(permission refusée)"}};
+    for (const auto& [where, cause] : cases) {
+        if (where == unreadable && listable)
+            continue;
+        reports.clear();
+        RemoveOldEditions(where, {"Metro"}, {"Paris"}, kToday, 11,
+                          [this](const EditionReport& report) { reports << report; });
+        ASSERT_EQ(reports.size(), 1) << where.toStdString();
+        EXPECT_EQ(reports[0].status, EditionStatus::Failed);
+        EXPECT_EQ(reports[0].error, "Impossible de lire le contenu du dossier " + where + " " + cause +
+                                        " : les éditions de plus de 11 jours n'ont pas été supprimées.");
+    }
+    QFile::setPermissions(unreadable, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}

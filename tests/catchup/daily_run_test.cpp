@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
 using namespace lectoria::catchup;
 
 namespace {
@@ -51,4 +55,69 @@ TEST(DailyRun, ArgumentsSurviveSystemdAndCron) {
         EXPECT_EQ(SystemdQuoted(c.argument), c.systemd) << c.argument;
         EXPECT_EQ(CrontabQuoted(c.argument), c.cron) << c.argument;
     }
+}
+
+// A value with a line break would add a line of its own to the unit or the crontab (another
+// ExecStartPre=, another cron job): it is refused before anything is run, written or shown.
+TEST(DailyRun, ControlCharactersNeverReachTheUnitTheCrontabOrTheTask) {
+    struct Case {
+        Scheduler scheduler;
+        const char* systemState;
+        QString program;
+        QStringList arguments;
+        const char* named;
+    };
+    const QString cli = "/usr/bin/lectoria-cli";
+    const Case cases[] = {
+        {Scheduler::SystemdUser,
+         "running",
+         cli,
+         {"--dossier", "x\nExecStartPre=/bin/touch /tmp/pwned"},
+         "--dossier, « x\\nExecStartPre=/bin/touch /tmp/pwned »"},
+        {Scheduler::SystemdUser, "offline", cli, {"--dossier", "y\n* * * * * touch /tmp/pwned #"}, "« y\\n* * * *"},
+        {Scheduler::SystemdUser, "running", cli, {"--dossier", "a\rb"}, "« a\\rb »"},
+        {Scheduler::SystemdUser, "running", cli, {"--ville", "Lyon", "--dossier", "tab\there"}, "« tab\\there »"},
+        {Scheduler::SystemdUser, "running", cli, {"--garder", QString("3") + QChar(0x7f)}, "--garder, « 3\\x7f »"},
+        {Scheduler::SystemdUser, "running", cli, {"--dossier", QString("nul") + QChar(0x1b) + "[2J"}, "nul\\x1b[2J"},
+        {Scheduler::SystemdUser,
+         "offline",
+         "/opt/x\n* * * * * id #/lectoria-cli",
+         {"--manquantes"},
+         "Le chemin du programme"},
+        {Scheduler::WindowsTasks, "", "C:/lectoria-cli.exe", {"--dossier", "D:/a\r\nb"}, "« D:/a\\r\\nb »"},
+        {Scheduler::WindowsTasks, "", "C:/lectoria-cli.exe", {"--dossier", "D:/a\" & calc \""}, "guillemet"},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir config;
+        RecordingRunner runner;
+        runner.answer.output = c.systemState;
+        const ScheduleSetup setup{c.scheduler, config.filePath("systemd/user"), c.program, c.arguments};
+        const ScheduleOutcome outcome = ScheduleDailyRun(setup, QTime(6, 30), runner);
+        const std::string what = c.arguments.join(' ').toStdString();
+        EXPECT_FALSE(outcome.done) << what;
+        EXPECT_TRUE(outcome.out.isEmpty()) << what << ": " << outcome.out.join('\n').toStdString();
+        ASSERT_EQ(outcome.err.size(), 1) << what;
+        EXPECT_TRUE(outcome.err.first().contains(c.named)) << outcome.err.first().toStdString();
+        EXPECT_FALSE(outcome.err.first().contains('\n')) << what;
+        EXPECT_TRUE(runner.calls.isEmpty()) << what;
+        EXPECT_FALSE(QDir(config.filePath("systemd")).exists()) << what;
+    }
+}
+
+// The unit written for systemd skips quietly once the program is gone (after apt purge).
+TEST(DailyRun, TheServiceRunsOnlyWhileTheProgramIsThere) {
+    QTemporaryDir config;
+    RecordingRunner runner;
+    runner.answer.output = "running";
+    const ScheduleSetup setup{
+        Scheduler::SystemdUser, config.filePath("systemd/user"), "/opt/100% Lectoria/lectoria-cli", {"--manquantes"}};
+    ASSERT_TRUE(ScheduleDailyRun(setup, QTime(6, 30), runner).done);
+    QFile unit(config.filePath("systemd/user/lectoria.service"));
+    ASSERT_TRUE(unit.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(unit.readAll()), "[Unit]\n"
+                                                 "Description=Lectoria : éditions du jour manquantes\n"
+                                                 "ConditionPathExists=/opt/100%% Lectoria/lectoria-cli\n\n"
+                                                 "[Service]\n"
+                                                 "Type=oneshot\n"
+                                                 "ExecStart=\"/opt/100%% Lectoria/lectoria-cli\" \"--manquantes\"\n");
 }

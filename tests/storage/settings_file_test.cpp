@@ -6,7 +6,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLockFile>
+#include <QProcess>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -112,6 +114,99 @@ TEST_F(SettingsFile, AnEmptyFileIsUsedAndAHeldLockDropsOnlyThatWrite) {
     other.unlock();
     EXPECT_TRUE(MakeFileSettingsStore(file)->WriteNumber(kCityValueName, 3));
     EXPECT_EQ(StoredCityIndexFrom(MakeFileSettingsStore(file)->Read(kCityValueName)), 3);
+}
+
+namespace {
+
+// The system's file operations, with one step failing the way a full disk makes it fail.
+struct FaultyFiles final : SettingsFileSystem {
+    enum Fault { CreateCut, SyncFails, SyncFindsItEmpty, FirstRenameFails, LastRenameFails };
+    explicit FaultyFiles(Fault f) : fault(f) {}
+    bool Create(const QString& path, const QByteArray& bytes) override {
+        if (fault != CreateCut)
+            return real.Create(path, bytes);
+        Write(path, bytes.left(bytes.size() / 2)); // ENOSPC half-way
+        return false;
+    }
+    bool Sync(const QString& path) override {
+        if (fault == SyncFindsItEmpty) // what QSettings leaves when its own write failed unnoticed
+            return QFile(path).resize(0) && real.Sync(path);
+        return fault != SyncFails && real.Sync(path);
+    }
+    bool Rename(const QString& from, const QString& to) override {
+        ++renames;
+        if ((fault == FirstRenameFails && renames == 1) || (fault == LastRenameFails && renames == 2))
+            return false;
+        return real.Rename(from, to);
+    }
+    Fault fault;
+    int renames = 0;
+    SettingsFileSystem& real = SystemSettingsFileSystem();
+};
+
+const QByteArray kStored =
+    "[General]\nChemin=/srv/presse\nVille=4\n\n[Adresses]\nArchiveMetro=http://metro.exemple/pdf/\n";
+const QByteArray kStoredThenThree =
+    "[General]\nChemin=/srv/presse\nVille=3\n\n[Adresses]\nArchiveMetro=http://metro.exemple/pdf/\n";
+
+} // namespace
+
+// A save that fails at any step leaves the file byte for byte as it was, and no stray file.
+TEST_F(SettingsFile, AFailedSaveKeepsThePreviousFileWhole) {
+    const QString file = dir.filePath("Lectoria.conf");
+    for (const auto fault : {FaultyFiles::CreateCut, FaultyFiles::SyncFails, FaultyFiles::SyncFindsItEmpty,
+                             FaultyFiles::FirstRenameFails, FaultyFiles::LastRenameFails}) {
+        Write(file, kStored);
+        FaultyFiles files(fault);
+        EXPECT_FALSE(MakeFileSettingsStore(file, files)->WriteNumber(kCityValueName, 3)) << fault;
+        EXPECT_EQ(Read(file), kStored) << fault;
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Lectoria.conf"}) << fault;
+        EXPECT_EQ(StoredCityIndexFrom(MakeFileSettingsStore(file)->Read(kCityValueName)), 4) << fault;
+    }
+    // Nothing failing, the file keeps its layout and the section the program never writes.
+    EXPECT_TRUE(MakeFileSettingsStore(file)->WriteNumber(kCityValueName, 3));
+    EXPECT_EQ(Read(file), kStoredThenThree);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Lectoria.conf"});
+}
+
+// The settings file alone on a small file system (a tmpfs in a mount namespace of its own), filled
+// up to its last few pages: each save says it failed and leaves the file as it was, or writes it
+// whole. No fault is injected: this is the disk as the user meets it.
+TEST_F(SettingsFile, AFullDiskNeverEmptiesTheFile) {
+    const QString unshare = QStandardPaths::findExecutable("unshare");
+    QProcess probe;
+    probe.start(unshare, {"-rm", "true"});
+    if (unshare.isEmpty() || !probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit ||
+        probe.exitCode() != 0)
+        GTEST_SKIP() << "unshare -rm (user and mount namespaces) is not permitted here";
+    const QString script = R"(mount -t tmpfs -o size=128k tmpfs "$1" || exit 77
+printf '%s' "$2" > "$1/Lectoria.conf" || exit 1
+dd if=/dev/zero of="$1/plein" bs=4096 2>/dev/null
+taille=$(stat -c %s "$1/plein")
+truncate -s $((taille - taille % 4096 - $3 * 4096)) "$1/plein" || exit 1
+"$4" "$1/Lectoria.conf" Ville 3
+echo $? > "$5/statut"
+cat "$1/Lectoria.conf" > "$5/apres"
+ls -A "$1" > "$5/liste")";
+    int written = 0;
+    for (const int freePages : {0, 1, 2, 3, 4, 16}) {
+        QTemporaryDir mountPoint, out;
+        QProcess run;
+        run.start(unshare, {"-rm", "sh", "-c", script, "sh", mountPoint.path(), QString::fromUtf8(kStored),
+                            QString::number(freePages), SETTINGS_WRITER_PATH, out.path()});
+        ASSERT_TRUE(run.waitForFinished(30000));
+        if (run.exitCode() == 77)
+            GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+        ASSERT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
+        const bool saved = Read(out.filePath("statut")) == "0\n";
+        written += saved;
+        EXPECT_EQ(Read(out.filePath("apres")), saved ? kStoredThenThree : kStored) << freePages;
+        EXPECT_EQ(Read(out.filePath("liste")), "Lectoria.conf\nplein\n") << freePages;
+        if (freePages == 0 || freePages == 16) {
+            EXPECT_EQ(saved, freePages == 16);
+        }
+    }
+    EXPECT_GE(written, 1);
 }
 
 TEST(StoredCityIndex, ConvertsNumbersAndNumericTextsWithinSixteenBits) {

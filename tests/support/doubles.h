@@ -27,7 +27,9 @@ struct RecordingMessages final : MessageSink {
 
 struct RecordingOpener final : UrlOpener {
     void Open(const QUrl& url) override { opened.push_back(url); }
+    bool Available() const override { return available; }
     std::vector<QUrl> opened;
+    bool available = true;
 };
 
 } // namespace lectoria::testing_support

@@ -120,33 +120,43 @@ TEST_P(ServerBehaviour, ResultMessageAndRequestsAndTheTargetIsReplacedOnlyOnSucc
 INSTANTIATE_TEST_SUITE_P(Faults, ServerBehaviour, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<ServerCase>& info) { return std::string(info.param.name); });
 
-// A cut transfer resumes with Range, or starts over when the server sends the whole file again.
+// A cut transfer resumes with Range, or starts over when the server sends the whole file again,
+// or answers 416 (its file shrank or changed): then the next request asks for the whole file.
 TEST_F(Transfer, ResumesACutTransfer) {
+    enum Server { HonoursRange, SendsItAllAgain, RefusesTheRange };
     std::atomic<int> hits{0};
-    std::atomic<bool> honoursRange;
-    std::string secondRange;
+    std::atomic<Server> server;
+    std::string secondRange, thirdRange = "none";
     Route([&](const httplib::Request& request, httplib::Response& r) {
-        if (++hits == 1)
+        const int hit = ++hits;
+        if (hit == 1)
             return ServeCut(r, kPdf, kPdf.size(), 300);
-        secondRange = request.get_header_value("Range");
-        if (honoursRange)
+        (hit == 2 ? secondRange : thirdRange) = request.get_header_value("Range");
+        if (server == HonoursRange || (server == RefusesTheRange && !request.has_header("Range")))
             return Serve(r); // the server cuts the range out itself
+        if (server == RefusesTheRange) {
+            r.status = 416;
+            r.set_header("Content-Range", "bytes */" + std::to_string(kPdf.size()));
+            return;
+        }
         r.set_header("Accept-Ranges", "none");
         r.set_content_provider(kPdf.size(), "application/pdf", [](size_t offset, size_t, httplib::DataSink& sink) {
             sink.write(kPdf.data() + offset, kPdf.size() - offset);
             return true;
         });
     });
-    for (const bool honours : {true, false}) {
-        honoursRange = honours;
+    for (const Server behaviour : {HonoursRange, SendsItAllAgain, RefusesTheRange}) {
+        server = behaviour;
         hits = 0;
         Write(target, kEarlier);
         HttpTransferLibrary library(FastTuning());
         EXPECT_EQ(library.Download(nullptr, url, target), TransferResult::Downloaded)
             << library.LastError().toStdString();
-        EXPECT_EQ(secondRange, "bytes=300-");
-        EXPECT_EQ(Read(target).toStdString(), kPdf) << "honours Range: " << honours;
+        EXPECT_EQ(secondRange, "bytes=300-") << behaviour;
+        EXPECT_EQ(Read(target).toStdString(), kPdf) << behaviour;
+        EXPECT_EQ(hits, behaviour == RefusesTheRange ? 3 : 2) << behaviour;
     }
+    EXPECT_EQ(thirdRange, ""); // after the 416, the whole file
 }
 
 // The real writer, failing as a full disk after `room` bytes, or stopping as a power cut before the rename.
@@ -182,7 +192,9 @@ TEST_F(Transfer, DiskFullDuringTheBody) {
     ServePdf();
     HttpTransferLibrary library = FaultyLibrary(100, false);
     EXPECT_EQ(library.Download(nullptr, url, target), TransferResult::DiskFull);
-    EXPECT_EQ(library.LastError(), "Plus de place sur le disque.");
+    EXPECT_EQ(library.LastError(),
+              "Plus de place sur le disque : le fichier n'a pas pu être enregistré dans le dossier " + folder.path() +
+                  ".");
     EXPECT_EQ(Read(target), kEarlier);
     EXPECT_EQ(Files(), QStringList{"e.pdf"});
 }
