@@ -9,6 +9,7 @@
 #include "storage/folder_choice.h"
 #include "storage/settings_store.h"
 #include "transfer/http_transfer_library.h"
+#include "transfer/qt_messages.h"
 #include "ui/first_paint_marker.h"
 #include "ui/logos.h"
 #include "ui/main_window.h"
@@ -23,6 +24,7 @@ using namespace lectoria;
 int main(int argc, char** argv) {
     FontConfigurationWarmUp fonts;
     QApplication app(argc, argv);
+    KeepQtDiagnosticsQuiet();
     QApplication::setApplicationName(QStringLiteral("Lectoria"));
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     // Ties the window to its menu entry and icon on Wayland (the application id).

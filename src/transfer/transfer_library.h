@@ -18,10 +18,14 @@ inline constexpr int NetworkError = 6; // DNS, refused, reset before the body, a
 inline constexpr int TimedOut = 7;     // connection or stall time-out
 inline constexpr int Cancelled = 8;    // the user pressed "Annuler"
 inline constexpr int DiskFull = 9;
-inline constexpr int ReadOnlyFolder = 10; // cannot create a file in the target's folder
-inline constexpr int WriteError = 11;     // any other local file failure
-inline constexpr int BadAddress = 12;     // not an http(s) address, or a refused redirect
-inline constexpr int TargetIsFolder = 13; // a folder already has the target's name
+inline constexpr int ReadOnlyFolder = 10;   // cannot create a file in the target's folder
+inline constexpr int WriteError = 11;       // any other local file failure
+inline constexpr int BadAddress = 12;       // not an http(s) address, or a refused redirect
+inline constexpr int TargetIsFolder = 13;   // a folder already has the target's name
+inline constexpr int CertificateError = 14; // the server's TLS certificate is refused
+inline constexpr int ProxyError = 15;       // the proxy cannot be reached, or wants credentials
+inline constexpr int NotConfigured = 16;    // the archive's address is still the default (.invalid)
+inline constexpr int WebPage = 17;          // a web page where the edition should be (a "soft 404")
 } // namespace TransferResult
 
 // The download library the Download action calls: test the connection, set the texts of the
