@@ -16,6 +16,7 @@
 #include "storage/drive_check.h"
 #include "storage/settings_store.h"
 #include "transfer/http_transfer_library.h"
+#include "transfer/qt_messages.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -250,6 +251,7 @@ int Print(const ScheduleOutcome& outcome) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("lectoria-cli"));
+    KeepQtDiagnosticsQuiet();
     LoadFrenchTranslations(app);
 
     QCommandLineParser parser;

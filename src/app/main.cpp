@@ -9,6 +9,7 @@
 #include "storage/folder_choice.h"
 #include "storage/settings_store.h"
 #include "transfer/http_transfer_library.h"
+#include "transfer/qt_messages.h"
 #include "ui/first_paint_marker.h"
 #include "ui/logos.h"
 #include "ui/main_window.h"
@@ -77,6 +78,7 @@ int main(int argc, char** argv) {
     const QtMessageHandler previous = qInstallMessageHandler(HoldWhileOpening);
     QApplication app(argc, argv);
     qInstallMessageHandler(previous);
+    KeepQtDiagnosticsQuiet();
     ReplayHeldMessages();
     QApplication::setApplicationName(QStringLiteral("Lectoria"));
     QApplication::setOrganizationName(QStringLiteral("Orvane"));

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QUrl>
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -102,16 +104,30 @@ CatchUpResult RunCatchUp(const QList<Edition>& editions, const QString& folder, 
     // Today is read once: a run that crosses midnight keeps the window it started with.
     const FixedClock clock(today);
     FixedFolderBox folderBox(folder);
+    // The cause that made each host stop answering: its remaining editions are not asked for.
+    QHash<QString, QString> silentHosts;
     for (const Edition& edition : editions) {
         SelectionState state = SelectionFor(edition.paper, edition.city, edition.day, folder);
         EditionReport done{edition, {}, {}, EditionStatus::Fetched, 0, {}};
         BuildSourceUrl(state, services.archives);
         BuildTargetFile(state);
+        const QUrl source(state.SourceUrl);
+        const QString host = source.host() + u':' + QString::number(source.port(-1));
         if (IsCompletePdf(state.TargetFile)) {
             done.url = state.SourceUrl;
             done.file = state.TargetFile;
             done.status = EditionStatus::Present;
             done.bytes = QFileInfo(state.TargetFile).size();
+            report(done);
+            continue;
+        }
+        if (const auto silent = silentHosts.constFind(host); silent != silentHosts.cend()) {
+            done.url = state.SourceUrl;
+            done.file = state.TargetFile;
+            done.status = EditionStatus::Failed;
+            done.error =
+                *silent +
+                QStringLiteral(" (Édition non demandée : le serveur %1 ne répondait déjà plus.)").arg(source.host());
             report(done);
             continue;
         }
@@ -130,9 +146,14 @@ CatchUpResult RunCatchUp(const QList<Edition>& editions, const QString& folder, 
         if (state.DownloadResult == TransferResult::Downloaded) {
             done.bytes = QFileInfo(state.TargetFile).size();
         } else {
-            done.status =
-                state.DownloadResult == TransferResult::NotFound ? EditionStatus::NotPublished : EditionStatus::Failed;
+            // A web page where the edition should be is how many sites say "not there yet".
+            const bool missing =
+                state.DownloadResult == TransferResult::NotFound || state.DownloadResult == TransferResult::WebPage;
+            done.status = missing ? EditionStatus::NotPublished : EditionStatus::Failed;
             done.error = transfer.LastError();
+            if (state.DownloadResult == TransferResult::TimedOut ||
+                state.DownloadResult == TransferResult::NetworkError)
+                silentHosts.insert(host, done.error);
         }
         report(done);
     }

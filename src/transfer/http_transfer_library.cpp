@@ -12,11 +12,25 @@
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
+#include <QStandardPaths>
 #include <QStorageInfo>
 #include <QTimer>
 #include <optional>
+#if QT_CONFIG(ssl)
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslError>
+#endif
 
 namespace lectoria {
+
+#if QT_CONFIG(ssl)
+struct SslTrust {
+    std::optional<QSslConfiguration> configuration; // none: Qt's defaults
+};
+#else
+struct SslTrust {};
+#endif
 
 namespace {
 
@@ -30,8 +44,117 @@ struct Outcome {
     int result = TransferResult::Downloaded;
     int httpStatus = 0;
     bool transient = false;
+    bool silent = false; // the server sent nothing for a whole response delay
     std::optional<qint64> retryAfterSeconds;
+    QString detail; // the cause's own sentence, when the result alone does not tell it
 };
+
+bool IsProxyError(QNetworkReply::NetworkError error) {
+    switch (error) {
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyNotFoundError:
+    case QNetworkReply::ProxyTimeoutError:
+    case QNetworkReply::ProxyAuthenticationRequiredError:
+    case QNetworkReply::UnknownProxyError:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// "hôte:port" of the proxy a request for `url` goes through, empty when it goes direct.
+QString ProxyFor(const QUrl& url) {
+    const QList<QNetworkProxy> proxies = QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(url));
+    for (const QNetworkProxy& proxy : proxies)
+        if (proxy.type() != QNetworkProxy::NoProxy && proxy.type() != QNetworkProxy::DefaultProxy)
+            return proxy.hostName() + u':' + QString::number(proxy.port());
+    return {};
+}
+
+QString ProxySentence(QNetworkReply::NetworkError error, const QUrl& url) {
+    QString proxy = ProxyFor(url);
+    proxy = proxy.isEmpty() ? QStringLiteral("du système") : proxy;
+    if (error == QNetworkReply::ProxyAuthenticationRequiredError)
+        return QStringLiteral("Le proxy %1 demande un identifiant et un mot de passe (erreur 407) : indiquez-les dans "
+                              "http_proxy ou https_proxy, sous la forme http://nom:motdepasse@hôte:port.")
+            .arg(proxy);
+    return QStringLiteral("Impossible de joindre le proxy %1 : vérifiez http_proxy, https_proxy et no_proxy, ou le "
+                          "réglage du proxy du système.")
+        .arg(proxy);
+}
+
+#if QT_CONFIG(ssl)
+// The sentence for a refused certificate, with Qt's own reason. An expired certificate or one
+// made out for another name says so before an authority that is not known.
+QString CertificateSentence(const QString& host, const QList<QSslError>& errors) {
+    QSslError chosen = errors.first();
+    for (const QSslError& error : errors)
+        if (error.error() == QSslError::CertificateExpired || error.error() == QSslError::CertificateNotYetValid ||
+            error.error() == QSslError::HostNameMismatch) {
+            chosen = error;
+            break;
+        }
+    const QString reason = chosen.errorString();
+    switch (chosen.error()) {
+    case QSslError::CertificateExpired:
+        return QStringLiteral("Le certificat du serveur %1 a expiré (%2).").arg(host, reason);
+    case QSslError::CertificateNotYetValid:
+        return QStringLiteral("Le certificat du serveur %1 n'est pas encore valable (%2).").arg(host, reason);
+    case QSslError::HostNameMismatch:
+        return QStringLiteral("Le certificat du serveur %1 est établi pour un autre nom (%2).").arg(host, reason);
+    case QSslError::SelfSignedCertificate:
+    case QSslError::SelfSignedCertificateInChain:
+    case QSslError::UnableToGetIssuerCertificate:
+    case QSslError::UnableToGetLocalIssuerCertificate:
+    case QSslError::UnableToVerifyFirstCertificate:
+    case QSslError::CertificateUntrusted:
+        return QStringLiteral("Le certificat du serveur %1 n'est pas reconnu (%2). Une autorité de certification "
+                              "privée s'ajoute avec les variables SSL_CERT_FILE ou SSL_CERT_DIR.")
+            .arg(host, reason);
+    default:
+        return QStringLiteral("Le certificat du serveur %1 est refusé (%2).").arg(host, reason);
+    }
+}
+
+// The system's authorities, plus those of SSL_CERT_FILE (one file) and SSL_CERT_DIR (folders
+// separated by ':'), as curl and OpenSSL take them. Nothing changes when neither is set.
+std::optional<QSslConfiguration> TrustFromEnvironment() {
+    QList<QSslCertificate> extra;
+    const QString file = qEnvironmentVariable("SSL_CERT_FILE");
+    if (!file.isEmpty())
+        extra += QSslCertificate::fromPath(file, QSsl::Pem);
+    const QStringList folders = qEnvironmentVariable("SSL_CERT_DIR").split(QDir::listSeparator(), Qt::SkipEmptyParts);
+    for (const QString& folder : folders)
+        extra += QSslCertificate::fromPath(QDir(folder).filePath(QStringLiteral("*")), QSsl::Pem,
+                                           QSslCertificate::PatternSyntax::Wildcard);
+    if (extra.isEmpty())
+        return std::nullopt;
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    // Setting the list ends Qt's loading of the system's authorities on demand: they go in too.
+    configuration.setCaCertificates(QSslConfiguration::systemCaCertificates() + extra);
+    return configuration;
+}
+#endif
+
+// The default archive addresses are under the reserved domain .invalid: nothing to ask there.
+bool IsUnconfiguredArchive(const QUrl& url) {
+    const QString host = url.host().toLower();
+    return host == QLatin1String("invalid") || host.endsWith(QLatin1String(".invalid"));
+}
+
+QString UserSettingsFile() {
+#ifdef Q_OS_WIN
+    return QStringLiteral("le registre (HKEY_CURRENT_USER\\Software\\Orvane\\Lectoria)");
+#else
+    QString path = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                   QStringLiteral("/Orvane/Lectoria.conf");
+    const QString home = QDir::homePath();
+    if (path.startsWith(home + u'/'))
+        path = u'~' + path.mid(home.size());
+    return path;
+#endif
+}
 
 bool IsTransientNetworkError(QNetworkReply::NetworkError error) {
     switch (error) {
@@ -56,7 +179,8 @@ bool IsWebScheme(const QUrl& url) {
 // One download of one address into one file, with its retries.
 class Session {
 public:
-    Session(const TransferTuning& tuning, ProgressView& view) : tuning_(tuning), view_(view) {
+    Session(const TransferTuning& tuning, QNetworkAccessManager& network, const SslTrust& trust, ProgressView& view)
+        : tuning_(tuning), network_(network), trust_(trust), view_(view) {
         view_.onCancel = [this] { Cancel(); };
     }
     ~Session() { view_.onCancel = nullptr; }
@@ -69,6 +193,7 @@ public:
             return Outcome(writer->Failure());
         ReceivedBody body;
         Outcome outcome;
+        int silentAttempts = 0;
         for (int attempt = 0;; ++attempt) {
             outcome = Attempt(url, target, *writer, body);
             if (outcome.result == TransferResult::Downloaded) {
@@ -77,6 +202,10 @@ public:
                 return outcome;
             }
             if (!outcome.transient || cancelled_ || attempt >= tuning_.maxRetries)
+                break;
+            // A server that fell silent twice will not say more: silence costs a download about two
+            // response delays, not four plus the pauses.
+            if (outcome.silent && ++silentAttempts >= 2)
                 break;
             if (outcome.retryAfterSeconds && *outcome.retryAfterSeconds > kLongestRetryAfter)
                 break; // the server asks for a long wait: no point in trying again now
@@ -123,6 +252,10 @@ private:
         request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Lectoria/1.1.8"));
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
         request.setMaximumRedirectsAllowed(tuning_.maxRedirects);
+#if QT_CONFIG(ssl)
+        if (trust_.configuration)
+            request.setSslConfiguration(*trust_.configuration);
+#endif
         if (resuming) {
             request.setRawHeader("Range", "bytes=" + QByteArray::number(body.received) + '-');
             if (!body.validator.isEmpty())
@@ -133,6 +266,13 @@ private:
         reply->setReadBufferSize(kReadBufferSize);
         reply_ = reply;
         timedOut_ = false;
+#if QT_CONFIG(ssl)
+        sslErrors_.clear();
+        QObject::connect(reply, &QNetworkReply::sslErrors, reply, [this, reply](const QList<QSslError>& errors) {
+            sslErrors_ = errors;
+            sslHost_ = reply->url().host();
+        });
+#endif
 
         // Our own clock for both limits, so that a time-out is never taken for a cancel.
         QTimer watchdog;
@@ -145,6 +285,7 @@ private:
 
         Outcome outcome;
         bool headersSeen = false;
+        QByteArray contentType;
         bool keeping = false; // the body is the edition's (else an error page, read and dropped)
         QElapsedTimer clock;
         clock.start();
@@ -177,6 +318,9 @@ private:
                 outcome.transient = true;
                 return fail(TransferResult::Truncated);
             }
+            contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
+            if (contentType.isEmpty())
+                contentType = reply->rawHeader("Content-Type");
             if (!IsSuccessStatus(status))
                 return;
             if (!IsIdentityEncoding(reply->rawHeader("Content-Encoding")))
@@ -214,9 +358,11 @@ private:
         const auto consume = [&](const QByteArray& chunk) {
             if (chunk.isEmpty())
                 return;
-            // An answer that cannot be a PDF never reaches the file.
+            // An answer that cannot be a PDF never reaches the file. A web page there is how many
+            // sites say that a file is missing.
             if (!body.Add(chunk))
-                return fail(TransferResult::NotPdf);
+                return fail(IsHtmlType(contentType) || LooksLikeHtml(chunk) ? TransferResult::WebPage
+                                                                            : TransferResult::NotPdf);
             if (!writer.Write(chunk.constData(), chunk.size()))
                 return fail(writer.Failure());
             if (lastShown.elapsed() >= 100) {
@@ -234,7 +380,8 @@ private:
         QObject::connect(reply, &QNetworkReply::readyRead, reply, [&] {
             watchdog.start(tuning_.stallTimeout);
             takeHeaders();
-            const QByteArray chunk = reply->readAll();
+            // Once aborted the reply is closed: reading it then only makes Qt complain.
+            const QByteArray chunk = reply->isOpen() ? reply->readAll() : QByteArray();
             if (keeping && outcome.result == TransferResult::Downloaded)
                 consume(chunk);
         });
@@ -246,16 +393,19 @@ private:
         reply_ = nullptr;
 
         takeHeaders();
-        if (keeping && outcome.result == TransferResult::Downloaded)
+        if (keeping && outcome.result == TransferResult::Downloaded && reply->isOpen())
             consume(reply->readAll()); // finished can arrive with unread data
         const QNetworkReply::NetworkError error = reply->error();
         const QByteArray retryAfter = reply->rawHeader("Retry-After");
+        const QUrl lastUrl = reply->url();
+        const QByteArray location = reply->rawHeader("Location");
         reply->disconnect();
         reply->deleteLater();
 
-        if (outcome.result == TransferResult::Downloaded)
-            Classify(outcome, error, body, retryAfter);
-        else if (cancelled_)
+        if (outcome.result == TransferResult::Downloaded) {
+            Classify(outcome, error, body, retryAfter, lastUrl, location);
+            outcome.silent = outcome.result == TransferResult::TimedOut;
+        } else if (cancelled_)
             outcome = Outcome(TransferResult::Cancelled);
         if (outcome.result == TransferResult::Downloaded)
             showProgress();
@@ -263,7 +413,7 @@ private:
     }
 
     void Classify(Outcome& outcome, QNetworkReply::NetworkError error, const ReceivedBody& body,
-                  const QByteArray& retryAfter) const {
+                  const QByteArray& retryAfter, const QUrl& lastUrl, const QByteArray& location) const {
         const int status = outcome.httpStatus;
         const auto set = [&](int result, bool transient) {
             outcome.result = result;
@@ -271,8 +421,31 @@ private:
         };
         if (cancelled_)
             return set(TransferResult::Cancelled, false);
-        if (error == QNetworkReply::InsecureRedirectError || error == QNetworkReply::ProtocolUnknownError)
-            return set(TransferResult::BadAddress, false); // https to http, or to ftp://, file://...
+#if QT_CONFIG(ssl)
+        if (!sslErrors_.isEmpty() && (status == 0 || error == QNetworkReply::SslHandshakeFailedError)) {
+            outcome.detail = CertificateSentence(sslHost_, sslErrors_);
+            return set(TransferResult::CertificateError, false);
+        }
+#endif
+        if (error == QNetworkReply::InsecureRedirectError || error == QNetworkReply::ProtocolUnknownError) {
+            // https to http, or to ftp://, file://...: where it went, from the refused hop's Location.
+            const QUrl next = location.isEmpty() ? QUrl() : lastUrl.resolved(QUrl::fromEncoded(location));
+            const QString where =
+                next.isValid() && !next.isEmpty() ? next.toDisplayString() : QStringLiteral("une autre adresse");
+            outcome.detail =
+                error == QNetworkReply::InsecureRedirectError
+                    ? QStringLiteral("Renvoi refusé : l'archive renvoie vers %1, une adresse non chiffrée "
+                                     "(de https:// vers http://).")
+                          .arg(where)
+                    : QStringLiteral("Renvoi refusé : l'archive renvoie vers %1 ; seules les adresses http:// et "
+                                     "https:// sont suivies.")
+                          .arg(where);
+            return set(TransferResult::BadAddress, false);
+        }
+        if (IsProxyError(error)) {
+            outcome.detail = ProxySentence(error, lastUrl);
+            return set(TransferResult::ProxyError, IsTransientNetworkError(error));
+        }
         if (error == QNetworkReply::TooManyRedirectsError) {
             outcome.httpStatus = 0;
             return set(TransferResult::HttpError, false);
@@ -287,6 +460,11 @@ private:
         }
         if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError)
             return set(TransferResult::TimedOut, true);
+        if (status == 0 && error != QNetworkReply::NoError && !ProxyFor(lastUrl).isEmpty()) {
+            // Through a proxy, the connection that failed is the one to the proxy.
+            outcome.detail = ProxySentence(error, lastUrl);
+            return set(TransferResult::ProxyError, IsTransientNetworkError(error));
+        }
         if (error != QNetworkReply::NoError) {
             // A connection lost once the server has answered leaves an incomplete file; before
             // that the server was not reached.
@@ -298,12 +476,17 @@ private:
     }
 
     const TransferTuning& tuning_;
+    QNetworkAccessManager& network_;
+    const SslTrust& trust_;
     ProgressView& view_;
-    QNetworkAccessManager network_;
     QNetworkReply* reply_ = nullptr;
     QEventLoop* pause_ = nullptr;
     bool cancelled_ = false;
     bool timedOut_ = false;
+#if QT_CONFIG(ssl)
+    QList<QSslError> sslErrors_;
+    QString sslHost_;
+#endif
 };
 
 } // namespace
@@ -327,7 +510,26 @@ HttpTransferLibrary::HttpTransferLibrary(TransferTuning tuning) : tuning_(std::m
         tuning_.makeWriter = MakePartFileWriter;
 }
 
+HttpTransferLibrary::~HttpTransferLibrary() = default;
+
+QNetworkAccessManager& HttpTransferLibrary::Network() {
+    if (!network_) {
+        // Read when the first transfer needs it, not when the program starts.
+        QNetworkProxyFactory::setUseSystemConfiguration(true); // system settings, or http_proxy
+        network_ = std::make_unique<QNetworkAccessManager>();
+#if QT_CONFIG(ssl)
+        trust_ = std::make_unique<SslTrust>(SslTrust{TrustFromEnvironment()});
+#else
+        trust_ = std::make_unique<SslTrust>();
+#endif
+    }
+    return *network_;
+}
+
 int HttpTransferLibrary::IsConnected(const QString& url) {
+    // Nothing is asked of an archive that is not set up: the download says so, not "offline".
+    if (IsUnconfiguredArchive(QUrl(url)))
+        return 1;
     return ProbeConnection(QUrl(url)) ? 1 : 0;
 }
 
@@ -342,7 +544,9 @@ void HttpTransferLibrary::ClearFiles() {
     lastError_.clear();
 }
 
-QString HttpTransferLibrary::DescribeFailure(int result, int httpStatus, const QString& target) {
+QString HttpTransferLibrary::DescribeFailure(int result, int httpStatus, const QString& target, const QString& detail) {
+    if (!detail.isEmpty())
+        return detail;
     const QFileInfo file(target);
     const QString where = QDir::toNativeSeparators(file.absolutePath());
     switch (result) {
@@ -382,6 +586,18 @@ QString HttpTransferLibrary::DescribeFailure(int result, int httpStatus, const Q
         return QStringLiteral("Le nom %1 est déjà pris par un dossier dans %2.").arg(file.fileName(), where);
     case TransferResult::BadAddress:
         return QStringLiteral("Adresse refusée : seules les adresses http:// et https:// sont suivies.");
+    case TransferResult::WebPage:
+        return QStringLiteral("L'archive a répondu par une page web au lieu de l'édition : elle n'est sans doute pas "
+                              "(encore) publiée.");
+    case TransferResult::NotConfigured:
+        return QStringLiteral("Aucune archive n'est configurée (l'adresse par défaut ne mène nulle part) : indiquez "
+                              "l'adresse de l'archive dans %1, section [Adresses], clé ArchiveMetro ou "
+                              "Archive20minutes, ou dans la variable LECTORIA_METRO_URL ou LECTORIA_20MINUTES_URL.")
+            .arg(UserSettingsFile());
+    case TransferResult::CertificateError:
+        return QStringLiteral("Le certificat du serveur est refusé.");
+    case TransferResult::ProxyError:
+        return QStringLiteral("Impossible de joindre le proxy.");
     default:
         return QStringLiteral("Échec du téléchargement.");
     }
@@ -395,14 +611,18 @@ int HttpTransferLibrary::Download(QWidget* owner, const QString& url, const QStr
     Outcome outcome;
     if (!address.isValid() || !IsWebScheme(address) || address.host().isEmpty()) {
         outcome.result = TransferResult::BadAddress;
+    } else if (IsUnconfiguredArchive(address)) {
+        outcome.result = TransferResult::NotConfigured;
     } else {
-        // Read when the first transfer needs it, not when the program starts.
-        QNetworkProxyFactory::setUseSystemConfiguration(true); // system settings, or http_proxy
-        outcome = Session(tuning_, *view).Run(address, file);
+        QNetworkAccessManager& network = Network();
+        outcome = Session(tuning_, network, *trust_, *view).Run(address, file);
     }
     if (outcome.result != TransferResult::Downloaded) {
-        lastError_ = DescribeFailure(outcome.result, outcome.httpStatus, file);
-        view->ShowFailure(lastError_, tuning_.waitForCloseOnFailure);
+        lastError_ = DescribeFailure(outcome.result, outcome.httpStatus, file, outcome.detail);
+        const bool cancelled = outcome.result == TransferResult::Cancelled;
+        view->ShowFailure(cancelled ? QStringLiteral("Téléchargement annulé")
+                                    : QStringLiteral("Échec du téléchargement"),
+                          lastError_, tuning_.waitForCloseOnFailure);
     }
     view->Finish();
     return outcome.result;

@@ -5,8 +5,15 @@
 
 #include <QString>
 #include <chrono>
+#include <memory>
+
+class QNetworkAccessManager;
+class QSslConfiguration;
 
 namespace lectoria {
+
+// The TLS settings every request takes when SSL_CERT_FILE or SSL_CERT_DIR add authorities.
+struct SslTrust;
 
 // Time limits and retry pauses; tests shorten them.
 struct TransferTuning {
@@ -25,15 +32,19 @@ struct TransferTuning {
 // LECTORIA_PAUSE_REPRISE (whole seconds, 0 allowed) the pause before the first retry.
 TransferTuning TuningFromEnvironment();
 
-// Our download library on QNetworkAccessManager. The body streams into a temporary file beside
-// the target, which replaces the target in one rename only once the transfer is complete and
-// holds a PDF; on any failure the target is left exactly as it was.
+// Our download library on QNetworkAccessManager: one manager for the library's whole life, so
+// that the connections the server keeps open serve the next editions and retries too. The body streams into a temporary
+// file beside the target, which replaces the target in one rename only once the transfer is complete and holds a PDF;
+// on any failure the target is left exactly as it was.
 //
 // The connection test honours LECTORIA_CONNEXION=absente|presente, a diagnostic switch that
 // forces its answer (used by the black-box tests of the command line).
 class HttpTransferLibrary final : public TransferLibrary {
 public:
     explicit HttpTransferLibrary(TransferTuning tuning = TuningFromEnvironment());
+    ~HttpTransferLibrary() override;
+    HttpTransferLibrary(const HttpTransferLibrary&) = delete;
+    HttpTransferLibrary& operator=(const HttpTransferLibrary&) = delete;
 
     int IsConnected(const QString& url) override;
     void SetOption(const QString& name, const QString& value) override;
@@ -42,10 +53,15 @@ public:
     QString LastError() const override { return lastError_; }
 
     // The French sentence for a result, naming the HTTP status, the target or its folder.
-    static QString DescribeFailure(int result, int httpStatus, const QString& target);
+    // `detail`, when given, is the cause's own sentence (a certificate, a proxy, a redirect).
+    static QString DescribeFailure(int result, int httpStatus, const QString& target, const QString& detail = {});
 
 private:
+    QNetworkAccessManager& Network(); // made at the first download
+
     TransferTuning tuning_;
+    std::unique_ptr<QNetworkAccessManager> network_;
+    std::unique_ptr<SslTrust> trust_; // the authorities added by SSL_CERT_FILE / SSL_CERT_DIR
     QString label_;
     QString description_;
     QString lastError_;

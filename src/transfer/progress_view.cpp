@@ -163,8 +163,9 @@ public:
         }
         dialog_.figures_->setText(Figures(received, total, speed));
     }
-    void ShowFailure(const QString& text, bool waitForClose) override {
+    void ShowFailure(const QString& heading, const QString& text, bool waitForClose) override {
         dialog_.failed = true;
+        dialog_.label_->setText(heading);
         // Nothing is coming any more: no speed, no time left.
         if (!dialog_.figures_->text().isEmpty())
             dialog_.figures_->setText(Figures(received_, total_, 0));
@@ -196,7 +197,7 @@ public:
     void Start(const QString&, const QString& description) override { description_ = description; }
     void SetStatus(const QString& text) override { Line(text); }
     void SetProgress(qint64 received, qint64 total, double speed) override { Line(Figures(received, total, speed)); }
-    void ShowFailure(const QString&, bool) override { Finish(); }
+    void ShowFailure(const QString&, const QString&, bool) override { Finish(); }
     void Finish() override {
         if (active_ && written_)
             err_ << '\n' << Qt::flush;

@@ -18,8 +18,10 @@ public:
     virtual void SetStatus(const QString& text) = 0; // "Nouvelle tentative dans 2 s…"
     // total < 0 when the size is unknown; bytesPerSecond may be 0 at the start.
     virtual void SetProgress(qint64 received, qint64 total, double bytesPerSecond) = 0;
-    // Tells the cause of a failure; the window waits for "Fermer" when asked to.
-    virtual void ShowFailure(const QString& text, bool waitForClose) = 0;
+    // Tells the cause of a failure under a heading that replaces the one given to Start
+    // ("Échec du téléchargement", "Téléchargement annulé"); the window waits for "Fermer" when
+    // asked to.
+    virtual void ShowFailure(const QString& heading, const QString& text, bool waitForClose) = 0;
     virtual void Finish() = 0;
     // Called when the user asks to stop (the "Annuler" button, or closing the window).
     std::function<void()> onCancel;

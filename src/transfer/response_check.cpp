@@ -87,6 +87,20 @@ bool ContinuesAt(const std::optional<ContentRange>& range, qint64 held, qint64 k
            range->last == range->total - 1 && (knownTotal < 0 || knownTotal == range->total);
 }
 
+bool IsHtmlType(const QByteArray& contentType) {
+    const QByteArray type = contentType.split(';').first().trimmed().toLower();
+    return type == "text/html" || type == "application/xhtml+xml";
+}
+
+bool LooksLikeHtml(const QByteArray& bodyStart) {
+    QByteArray start = bodyStart.startsWith("\xEF\xBB\xBF") ? bodyStart.mid(3) : bodyStart;
+    start = start.trimmed().left(64).toLower();
+    for (const char* opening : {"<!doctype html", "<html", "<head", "<body", "<!--", "<meta", "<title"})
+        if (start.startsWith(opening))
+            return true;
+    return false;
+}
+
 bool ReceivedBody::Add(const QByteArray& chunk) {
     if (head.size() < kPdfStart.size()) {
         head += chunk.left(kPdfStart.size() - head.size());

@@ -38,6 +38,11 @@ std::optional<ContentRange> ParseContentRange(const QByteArray& value);
 // bytes (-1 when unknown): from byte `held` to the end of the file.
 bool ContinuesAt(const std::optional<ContentRange>& range, qint64 held, qint64 knownTotal);
 
+// Whether an answer is a web page: a Content-Type of HTML, or a body that opens like one (after
+// blanks and a byte order mark). Many sites answer a missing file with their home page.
+bool IsHtmlType(const QByteArray& contentType);
+bool LooksLikeHtml(const QByteArray& bodyStart);
+
 // The edition's bytes as they come: the count, the first bytes and the last KiB.
 struct ReceivedBody {
     qint64 received = 0;

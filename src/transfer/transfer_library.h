@@ -24,6 +24,10 @@ inline constexpr int BadAddress = 12;         // not an http(s) address, or a re
 inline constexpr int TargetIsFolder = 13;     // a folder already has the target's name
 inline constexpr int ReadOnlyFileSystem = 14; // the system said EROFS
 inline constexpr int PermissionDenied = 15;   // the system said EACCES or EPERM
+inline constexpr int CertificateError = 16;   // the server's TLS certificate is refused
+inline constexpr int ProxyError = 17;         // the proxy cannot be reached, or wants credentials
+inline constexpr int NotConfigured = 18;      // the archive's address is still the default (.invalid)
+inline constexpr int WebPage = 19;            // a web page where the edition should be (a "soft 404")
 } // namespace TransferResult
 
 // The download library the Download action calls: test the connection, set the texts of the

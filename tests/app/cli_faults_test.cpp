@@ -94,13 +94,21 @@ void PrintTo(const Fault& fault, std::ostream* os) {
 
 const char* const kUnreachable = "Impossible de joindre le serveur.";
 const char* const kIncomplete = "Le fichier reçu est incomplet.";
-const char* const kNotHttp = "Adresse refusée : seules les adresses http:// et https:// sont suivies.";
+const char* const kNotHttp = "Renvoi refusé : l'archive renvoie vers ";
+
+// The archive's address on a name that resolves nowhere: only a proxy can bring the edition.
+void ThroughProxy(Rig& rig, const QString& proxy) {
+    rig.env.insert("http_proxy", proxy);
+    rig.env.remove("no_proxy");
+    rig.env.remove("NO_PROXY");
+    rig.env.insert("LECTORIA_METRO_URL", "http://metro.test/m/");
+}
 
 const Fault kFaults[] = {
     // 263 characters, more than DNS allows: refused by the resolver without a query leaving the machine.
     {"UnresolvableHost", nullptr, 5, kUnreachable, After::Kept,
      [](Rig& r) {
-         r.env.insert("LECTORIA_METRO_URL", "http://" + QStringList(4, QString(63, 'a')).join('.') + ".invalid/");
+         r.env.insert("LECTORIA_METRO_URL", "http://" + QStringList(4, QString(63, 'a')).join('.') + ".test/");
      }},
     // A server gone frees its port again.
     {"ConnectionRefused", nullptr, 5, kUnreachable, After::Kept,
@@ -117,6 +125,33 @@ const Fault kFaults[] = {
          Serve(rig, q, a);
      },
      5, "Le serveur ne répond plus.", After::Kept, [](Rig& r) { r.env.insert("LECTORIA_DELAI_REPONSE", "1"); }},
+    // Qt's own complaints about the closed reply stay off the error output.
+    {"StallMidBody",
+     [](Rig& rig, auto&, auto& a) {
+         a.set_content_provider(kEdition.size(), "application/pdf",
+                                [&rig](size_t offset, size_t, httplib::DataSink& sink) {
+                                    if (offset < kEdition.size() / 2) // the retry asks for the rest
+                                        sink.write(kEdition.data() + offset, kEdition.size() / 2 - offset);
+                                    rig.server.Hold();
+                                    return false;
+                                });
+     },
+     5, "Le serveur ne répond plus.", After::Kept, [](Rig& r) { r.env.insert("LECTORIA_DELAI_REPONSE", "1"); }},
+    {"ProxyAsksForCredentials",
+     [](Rig&, auto&, auto& a) {
+         a.status = 407;
+         a.set_header("Proxy-Authenticate", "Basic realm=\"proxy\"");
+     },
+     5, "Le proxy 127.0.0.1:", After::Kept, [](Rig& r) { ThroughProxy(r, QString::fromStdString(r.server.url(""))); }},
+    {"ProxyDown", nullptr, 5, "Impossible de joindre le proxy 127.0.0.1:", After::Kept,
+     [](Rig& r) { ThroughProxy(r, QString::fromStdString(TestServer().url(""))); }},
+    // No archive set anywhere, and offline: the setting to fill in is named, nothing is asked.
+    {"ArchiveNotConfigured", nullptr, 5, "Aucune archive n'est configurée", After::Kept,
+     [](Rig& r) {
+         r.env.remove("LECTORIA_METRO_URL");
+         r.env.insert("XDG_CONFIG_DIRS", r.config.path());
+         r.env.insert("LECTORIA_CONNEXION", "absente");
+     }},
     // One byte a second keeps a 3 s time-out from firing although the whole takes longer.
     {"DribbleWithinTheTimeOut",
      [](Rig&, auto&, auto& a) {
@@ -210,6 +245,7 @@ TEST_P(CliFault, SaysWhyAndLosesNothing) {
     EXPECT_EQ(run.status, fault.status) << run.err.toStdString();
     if (fault.says) {
         EXPECT_TRUE(run.err.startsWith(QString("Échec du téléchargement : ") + fault.says)) << run.err.toStdString();
+        EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString(); // our sentence and nothing else
         EXPECT_TRUE(run.out.isEmpty());
     } else {
         EXPECT_EQ(run.err, "");

@@ -296,6 +296,59 @@ rm "$1/f0")",
     }
 }
 
+// Editions answered with the archive's home page, directly or after a redirect, are not
+// published yet: the run succeeds and says so.
+TEST_F(Cli, CatchUpCountsAWebPageAsNotPublished) {
+    TestServer archive;
+    std::atomic<int> hits{0};
+    archive.routes().Get(".*", [&](const httplib::Request& request, httplib::Response& response) {
+        if (request.path == "/accueil")
+            return response.set_content("<!doctype html><title>Metro</title>", "text/html");
+        if (++hits % 2 == 0)
+            return response.set_redirect("/accueil");
+        response.set_content("<html><body>Bienvenue</body></html>", "text/html; charset=utf-8");
+    });
+    UseArchive(archive);
+    const Outcome run =
+        Start({"--manquantes", "--journal", "metro", "--ville", "Paris", "--dossier", folder.path(), "--json"});
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_EQ(run.err, "");
+    const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+    EXPECT_GE(lines.size(), 2);
+    for (const QString& line : lines)
+        EXPECT_EQ(QJsonDocument::fromJson(line.toUtf8()).object()["statut"], "non_publie") << line.toStdString();
+    EXPECT_TRUE(QDir(folder.path()).entryList(QDir::Files).isEmpty());
+}
+
+// A host that stopped answering is asked for its first edition only (twice); every other edition
+// on it is reported failed with the cause, in order, without a wait of its own.
+TEST_F(Cli, CatchUpStopsAskingASilentHost) {
+    TestServer archive;
+    std::atomic<int> hits{0};
+    archive.routes().Get(".*", [&](const httplib::Request&, httplib::Response& response) {
+        ++hits;
+        archive.Hold();
+        response.set_content(kPdf, "application/pdf");
+    });
+    UseArchive(archive);
+    env.insert("LECTORIA_DELAI_REPONSE", "1");
+    env.insert("LECTORIA_PAUSE_REPRISE", "0");
+    const Outcome run =
+        Start({"--manquantes", "--journal", "metro", "--ville", "Paris", "--dossier", folder.path(), "--json"});
+    archive.Release();
+    EXPECT_EQ(run.status, 5);
+    EXPECT_EQ(hits, 2);
+    QStringList days;
+    for (const QString& line : run.out.split('\n', Qt::SkipEmptyParts)) {
+        const QJsonObject edition = QJsonDocument::fromJson(line.toUtf8()).object();
+        days << edition["date"].toString();
+        EXPECT_EQ(edition["statut"], "echec");
+        EXPECT_TRUE(edition["erreur"].toString().startsWith("Le serveur ne répond plus.")) << line.toStdString();
+    }
+    EXPECT_GE(days.size(), 2);
+    EXPECT_TRUE(std::is_sorted(days.begin(), days.end())) << days.join(' ').toStdString();
+}
+
 // A second run, catch-up or single day, into a folder a first run holds: status 6.
 TEST_F(Cli, OneRunAtATimePerFolder) {
     TestServer archive;

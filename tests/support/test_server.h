@@ -1,6 +1,7 @@
 #pragma once
 
-// An HTTP server on 127.0.0.1 for tests, on a port of its own, serving in a thread.
+// An HTTP server on 127.0.0.1 for tests, on a port of its own, serving in a thread; over TLS
+// (httplib::SSLServer) where the test program is built with CPPHTTPLIB_OPENSSL_SUPPORT.
 #include <httplib.h>
 
 #include <chrono>
@@ -8,12 +9,14 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace lectoria::testing_support {
 
-class TestServer {
+template <class Server> class BasicTestServer {
 public:
-    TestServer() {
+    template <class... Arguments>
+    explicit BasicTestServer(Arguments&&... arguments) : server_(std::forward<Arguments>(arguments)...) {
         port_ = server_.bind_to_any_port("127.0.0.1");
         thread_ = std::thread([this] { server_.listen_after_bind(); });
         // stop() does nothing before the loop runs: a server destroyed at once would never end.
@@ -21,17 +24,19 @@ public:
         while (!server_.is_running() && std::chrono::steady_clock::now() < bound)
             std::this_thread::yield();
     }
-    ~TestServer() {
+    ~BasicTestServer() {
         Release();
         server_.stop();
         thread_.join();
     }
-    TestServer(const TestServer&) = delete;
-    TestServer& operator=(const TestServer&) = delete;
+    BasicTestServer(const BasicTestServer&) = delete;
+    BasicTestServer& operator=(const BasicTestServer&) = delete;
 
-    httplib::Server& routes() { return server_; }
+    Server& routes() { return server_; }
     int port() const { return port_; }
-    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+    std::string url(const std::string& path, const std::string& scheme = "http") const {
+        return scheme + "://127.0.0.1:" + std::to_string(port_) + path;
+    }
 
     // Lets a handler hold its answer back until the test is over (a stalled server), with a bound.
     void Hold(std::chrono::seconds bound = std::chrono::seconds(20)) {
@@ -47,12 +52,14 @@ public:
     }
 
 private:
-    httplib::Server server_;
+    Server server_;
     int port_ = 0;
     std::thread thread_;
     std::mutex mutex_;
     std::condition_variable released_;
     bool released = false;
 };
+
+using TestServer = BasicTestServer<httplib::Server>;
 
 } // namespace lectoria::testing_support

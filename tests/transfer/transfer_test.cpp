@@ -19,6 +19,8 @@
 #include <QTimer>
 #include <atomic>
 #include <functional>
+#include <mutex>
+#include <set>
 
 using namespace lectoria;
 using lectoria::testing_support::Read;
@@ -60,6 +62,8 @@ struct ServerCase {
 };
 
 const char kBusy[] = "Le serveur est momentanément indisponible (erreur 503).";
+const char kWebPage[] =
+    "L'archive a répondu par une page web au lieu de l'édition : elle n'est sans doute pas (encore) publiée.";
 
 const ServerCase kCases[] = {
     {"UnavailableTwiceThenServed", [](auto& r, int hit) { hit <= 2 ? Unavailable(r) : Serve(r); },
@@ -75,7 +79,14 @@ const ServerCase kCases[] = {
      "Le serveur a refusé la demande (erreur 500).", 1},
     {"RedirectLoop", [](auto& r, int) { r.set_redirect("/e.pdf"); }, TransferResult::HttpError,
      "Le serveur renvoie vers trop d'adresses successives.", 0},
-    {"HtmlPageWith200", [](auto& r, int) { Serve(r, "<html>Pas de PDF</html>", "text/html"); }, TransferResult::NotPdf,
+    {"HtmlPageWith200", [](auto& r, int) { Serve(r, "<html>Pas de PDF</html>", "text/html"); }, TransferResult::WebPage,
+     kWebPage, 1},
+    {"HtmlBodyTypedAsPdf", [](auto& r, int) { Serve(r, "\n  <!DOCTYPE html><title>Accueil</title>"); },
+     TransferResult::WebPage, kWebPage, 1},
+    {"RedirectToTheHomePage",
+     [](auto& r, int hit) { hit == 1 ? r.set_redirect("/e.pdf?accueil") : Serve(r, "<p>Bienvenue", "text/html"); },
+     TransferResult::WebPage, kWebPage, 0}, // a reused connection may carry a request twice
+    {"TextThatIsNotAPage", [](auto& r, int) { Serve(r, "Pas de PDF", "text/plain"); }, TransferResult::NotPdf,
      "Le serveur n'a pas envoyé un fichier PDF.", 1},
 };
 
@@ -157,6 +168,55 @@ TEST_F(Transfer, ResumesACutTransfer) {
         EXPECT_EQ(hits, behaviour == RefusesTheRange ? 3 : 2) << behaviour;
     }
     EXPECT_EQ(thirdRange, ""); // after the 416, the whole file
+}
+
+// One network manager for the library's life: the next editions and the retries ride on the
+// connection the first download opened (the server keeps it open between answers).
+TEST_F(Transfer, OneConnectionServesEveryDownloadAndRetry) {
+    std::mutex mutex;
+    std::set<int> clientPorts;
+    std::atomic<int> hits{0};
+    Route([&](const httplib::Request& request, httplib::Response& r) {
+        {
+            const std::lock_guard lock(mutex);
+            clientPorts.insert(request.remote_port);
+        }
+        ++hits == 2 ? Unavailable(r, "0") : Serve(r);
+    });
+    HttpTransferLibrary library(FastTuning());
+    for (const char* name : {"a.pdf", "b.pdf", "c.pdf"})
+        EXPECT_EQ(library.Download(nullptr, url, folder.filePath(name)), TransferResult::Downloaded)
+            << library.LastError().toStdString();
+    EXPECT_EQ(hits, 4);
+    EXPECT_EQ(clientPorts.size(), 1u);
+}
+
+// A server that accepts the request and then says nothing is asked twice, not four times.
+TEST_F(Transfer, ASilentServerIsAskedTwice) {
+    std::atomic<int> hits{0};
+    Route([&](const httplib::Request&, httplib::Response& r) {
+        ++hits;
+        server.Hold();
+        Serve(r);
+    });
+    HttpTransferLibrary library(FastTuning());
+    EXPECT_EQ(library.Download(nullptr, url, target), TransferResult::TimedOut);
+    server.Release();
+    EXPECT_EQ(hits, 2);
+    EXPECT_EQ(library.LastError(), "Le serveur ne répond plus.");
+    EXPECT_EQ(Files(), QStringList{"e.pdf"});
+}
+
+// The default addresses: nothing is sent, and the message says which setting to fill in.
+TEST_F(Transfer, AnArchiveLeftAtItsDefaultAddressIsNotAsked) {
+    HttpTransferLibrary library(FastTuning());
+    EXPECT_EQ(library.IsConnected("http://pdf.metro.invalid/fr/divers/pdf/e.pdf"), 1);
+    EXPECT_EQ(library.Download(nullptr, "http://pdf.metro.invalid/fr/divers/pdf/e.pdf", target),
+              TransferResult::NotConfigured);
+    for (const char* named : {"Aucune archive n'est configurée", "/Orvane/Lectoria.conf", "[Adresses]", "ArchiveMetro",
+                              "Archive20minutes", "LECTORIA_METRO_URL", "LECTORIA_20MINUTES_URL"})
+        EXPECT_TRUE(library.LastError().contains(QString::fromUtf8(named))) << named;
+    EXPECT_EQ(Read(target), kEarlier);
 }
 
 // The real writer, failing as a full disk after `room` bytes, or stopping as a power cut before the rename.
@@ -245,6 +305,7 @@ struct WindowPress {
                 if (window->objectName() != "frmTransfert" || !window->isVisible() || !pressed)
                     continue;
                 description = window->findChild<QLabel*>("lbl_Description")->text();
+                heading = window->findChild<QLabel*>("lbl_Etiquette")->text();
                 status = window->findChild<QLabel*>("lbl_Etat")->text();
                 poll.stop();
                 pressed->click();
@@ -254,6 +315,7 @@ struct WindowPress {
     }
     QTimer poll;
     QString description;
+    QString heading;
     QString status;
 };
 
@@ -289,6 +351,7 @@ TEST_F(Transfer, TheWindowShowsTheFailureUntilClosed) {
     owner.show();
     WindowPress press("cmd_Fermer");
     EXPECT_EQ(library.Download(&owner, url, target), TransferResult::NotFound);
+    EXPECT_EQ(press.heading, "Échec du téléchargement");
     press.status.remove(QChar(0x200B));
     EXPECT_EQ(press.status, "Édition introuvable sur le serveur (erreur 404).");
     EXPECT_EQ(press.status, library.LastError());
@@ -319,7 +382,7 @@ TEST(ProgressWindow, FailureShowsWholeAndEnterCloses) {
         if (!closedByEnter) // unblock the wait below, and fail
             window->findChild<QPushButton*>("cmd_Fermer")->click();
     });
-    view->ShowFailure(cause, true);
+    view->ShowFailure("Échec du téléchargement", cause, true);
     EXPECT_TRUE(closedByEnter);
     EXPECT_EQ(figures->text(), "300 ko sur 600 ko");
     auto* status = window->findChild<QLabel*>("lbl_Etat");

@@ -1,0 +1,213 @@
+// The download library against a real TLS server on 127.0.0.1, with an authority and
+// certificates this test makes itself: which certificate is refused and why, SSL_CERT_FILE and
+// SSL_CERT_DIR, and redirects between http and https.
+#include "sample_pdf.h"
+#include "support/qt_printers.h"
+#include "support/test_files.h"
+#include "support/test_server.h"
+#include "transfer/http_transfer_library.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QSslSocket>
+#include <QTemporaryDir>
+
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+#include <openssl/x509v3.h>
+
+#include <cstdio>
+#include <memory>
+
+using namespace lectoria;
+using lectoria::testing_support::BasicTestServer;
+using lectoria::testing_support::Read;
+using lectoria::testing_support::TestServer;
+
+namespace {
+
+const std::string kPdf = tools::MakeSamplePdf("Metro - Paris - 03/05/2007");
+
+using Key = std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)>;
+using Certificate = std::unique_ptr<X509, decltype(&X509_free)>;
+
+void AddExtension(X509* certificate, X509* issuer, int nid, const char* value) {
+    X509V3_CTX context;
+    X509V3_set_ctx_nodb(&context);
+    X509V3_set_ctx(&context, issuer, certificate, nullptr, nullptr, 0);
+    X509_EXTENSION* extension = X509V3_EXT_conf_nid(nullptr, &context, nid, value);
+    ASSERT_NE(extension, nullptr) << value;
+    X509_add_ext(certificate, extension, -1);
+    X509_EXTENSION_free(extension);
+}
+
+// A certificate for `key`, signed by `issuerKey` (itself when issuer is null), valid from
+// `fromDays` to `toDays` days from now.
+Certificate Make(EVP_PKEY* key, const char* name, X509* issuer, EVP_PKEY* issuerKey, const char* altName, long fromDays,
+                 long toDays) {
+    Certificate certificate(X509_new(), X509_free);
+    static long serial = 1;
+    X509_set_version(certificate.get(), 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(certificate.get()), serial++);
+    X509_gmtime_adj(X509_getm_notBefore(certificate.get()), fromDays * 86400);
+    X509_gmtime_adj(X509_getm_notAfter(certificate.get()), toDays * 86400);
+    X509_set_pubkey(certificate.get(), key);
+    X509_NAME_add_entry_by_txt(X509_get_subject_name(certificate.get()), "CN", MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char*>(name), -1, -1, 0);
+    X509* signer = issuer ? issuer : certificate.get();
+    X509_set_issuer_name(certificate.get(), X509_get_subject_name(signer));
+    if (altName) {
+        AddExtension(certificate.get(), signer, NID_subject_alt_name, altName);
+    } else {
+        AddExtension(certificate.get(), signer, NID_basic_constraints, "critical,CA:TRUE");
+        AddExtension(certificate.get(), signer, NID_key_usage, "critical,keyCertSign,cRLSign");
+    }
+    X509_sign(certificate.get(), issuerKey ? issuerKey : key, EVP_sha256());
+    return certificate;
+}
+
+void Save(const QString& path, X509* certificate, EVP_PKEY* key = nullptr) {
+    FILE* file = std::fopen(QFile::encodeName(path).constData(), "w");
+    ASSERT_NE(file, nullptr);
+    PEM_write_X509(file, certificate);
+    if (key)
+        PEM_write_PrivateKey(file, key, nullptr, nullptr, 0, nullptr, nullptr);
+    std::fclose(file);
+}
+
+// Our own authority, and the server certificates it signs, in a folder of PEM files.
+struct Authority {
+    QTemporaryDir folder;
+    Key key{EVP_EC_gen("P-256"), EVP_PKEY_free};
+    Certificate root = Make(key.get(), "Autorite Lectoria", nullptr, nullptr, nullptr, -1, 30);
+    QString rootFile = folder.filePath("autorite/racine.pem");
+
+    Authority() {
+        QDir().mkpath(folder.filePath("autorite"));
+        Save(rootFile, root.get());
+    }
+    // "<name>.pem": the certificate then its key, as SSLServer reads them.
+    QString Issue(const char* name, const char* altName, long fromDays, long toDays) {
+        const Key serverKey(EVP_EC_gen("P-256"), EVP_PKEY_free);
+        const Certificate certificate = Make(serverKey.get(), name, root.get(), key.get(), altName, fromDays, toDays);
+        const QString path = folder.filePath(QString(name) + ".pem");
+        Save(path, certificate.get(), serverKey.get());
+        return path;
+    }
+};
+
+using TlsServer = BasicTestServer<httplib::SSLServer>;
+
+std::unique_ptr<TlsServer> Serving(const QString& pem) {
+    const QByteArray path = QFile::encodeName(pem);
+    auto server = std::make_unique<TlsServer>(path.constData(), path.constData());
+    server->routes().Get("/e.pdf",
+                         [](const httplib::Request&, httplib::Response& r) { r.set_content(kPdf, "application/pdf"); });
+    return server;
+}
+
+// The variable set for one test, removed afterwards.
+struct EnvironmentVariable {
+    EnvironmentVariable(const char* name, const QString& value) : name_(name) { qputenv(name, value.toUtf8()); }
+    ~EnvironmentVariable() { qunsetenv(name_); }
+    const char* name_;
+};
+
+TransferTuning FastTuning() {
+    TransferTuning tuning;
+    tuning.connectTimeout = std::chrono::milliseconds(5000);
+    tuning.stallTimeout = std::chrono::milliseconds(5000);
+    tuning.firstRetryPause = std::chrono::milliseconds(10);
+    tuning.waitForCloseOnFailure = false;
+    return tuning;
+}
+
+class Tls : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!QSslSocket::supportsSsl())
+            GTEST_SKIP() << "Qt has no TLS backend here";
+        qunsetenv("SSL_CERT_FILE");
+        qunsetenv("SSL_CERT_DIR");
+    }
+    QTemporaryDir folder;
+    const QString target = folder.filePath("e.pdf");
+    Authority authority;
+};
+
+struct CertificateCase {
+    const char* name;
+    const char* altName;
+    long fromDays, toDays;
+    const char* trust; // "", "SSL_CERT_FILE" or "SSL_CERT_DIR"
+    int expected;
+    const char* says; // the start of LastError()
+};
+
+const CertificateCase kCertificates[] = {
+    {"UnknownAuthority", "IP:127.0.0.1", -1, 30, "", TransferResult::CertificateError,
+     "Le certificat du serveur 127.0.0.1 n'est pas reconnu ("},
+    {"AuthorityInSslCertFile", "IP:127.0.0.1", -1, 30, "SSL_CERT_FILE", TransferResult::Downloaded, ""},
+    {"AuthorityInSslCertDir", "IP:127.0.0.1", -1, 30, "SSL_CERT_DIR", TransferResult::Downloaded, ""},
+    {"Expired", "IP:127.0.0.1", -30, -1, "SSL_CERT_FILE", TransferResult::CertificateError,
+     "Le certificat du serveur 127.0.0.1 a expiré ("},
+    {"MadeOutForAnotherName", "DNS:archive.exemple", -1, 30, "SSL_CERT_FILE", TransferResult::CertificateError,
+     "Le certificat du serveur 127.0.0.1 est établi pour un autre nom ("},
+};
+
+class TlsCertificate : public Tls, public testing::WithParamInterface<CertificateCase> {};
+
+} // namespace
+
+TEST_P(TlsCertificate, TrustedOrRefusedWithItsReason) {
+    const CertificateCase& c = GetParam();
+    const auto server = Serving(authority.Issue("serveur", c.altName, c.fromDays, c.toDays));
+    const QString trust = QString(c.trust) == "SSL_CERT_FILE" ? authority.rootFile
+                          : QString(c.trust) == "SSL_CERT_DIR"
+                              ? QDir::listSeparator() + QFileInfo(authority.rootFile).path()
+                              : folder.filePath("aucune.pem");
+    const EnvironmentVariable variable(*c.trust ? c.trust : "SSL_CERT_FILE", trust);
+    HttpTransferLibrary library(FastTuning());
+    EXPECT_EQ(library.Download(nullptr, QString::fromStdString(server->url("/e.pdf", "https")), target), c.expected)
+        << library.LastError().toStdString();
+    EXPECT_EQ(library.LastError().left(QString::fromUtf8(c.says).size()), QString::fromUtf8(c.says));
+    EXPECT_EQ(QFileInfo::exists(target), c.expected == TransferResult::Downloaded);
+}
+
+INSTANTIATE_TEST_SUITE_P(Certificates, TlsCertificate, testing::ValuesIn(kCertificates),
+                         [](const testing::TestParamInfo<CertificateCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// An http address sent on to https meets the certificate there, and says so; an https address
+// sent back to plain http is refused, naming where it went.
+TEST_F(Tls, RedirectsBetweenHttpAndHttps) {
+    const auto secure = Serving(authority.Issue("serveur", "IP:127.0.0.1", -1, 30));
+    TestServer plain;
+    plain.routes().Get("/e.pdf", [&](const httplib::Request&, httplib::Response& r) {
+        r.set_redirect(secure->url("/e.pdf", "https"));
+    });
+    secure->routes().Get("/vers-http.pdf",
+                         [&](const httplib::Request&, httplib::Response& r) { r.set_redirect(plain.url("/e.pdf")); });
+    HttpTransferLibrary library(FastTuning());
+    EXPECT_EQ(library.Download(nullptr, QString::fromStdString(plain.url("/e.pdf")), target),
+              TransferResult::CertificateError);
+    EXPECT_TRUE(library.LastError().startsWith("Le certificat du serveur 127.0.0.1 n'est pas reconnu ("))
+        << library.LastError().toStdString();
+
+    const EnvironmentVariable variable("SSL_CERT_FILE", authority.rootFile);
+    HttpTransferLibrary trusting(FastTuning());
+    EXPECT_EQ(trusting.Download(nullptr, QString::fromStdString(plain.url("/e.pdf")), target),
+              TransferResult::Downloaded)
+        << trusting.LastError().toStdString();
+    EXPECT_EQ(Read(target).toStdString(), kPdf);
+    QFile::remove(target);
+    EXPECT_EQ(trusting.Download(nullptr, QString::fromStdString(secure->url("/vers-http.pdf", "https")), target),
+              TransferResult::BadAddress);
+    EXPECT_EQ(trusting.LastError(), QString("Renvoi refusé : l'archive renvoie vers %1, une adresse non chiffrée "
+                                            "(de https:// vers http://).")
+                                        .arg(QString::fromStdString(plain.url("/e.pdf"))));
+    EXPECT_FALSE(QFileInfo::exists(target));
+}
