@@ -13,6 +13,7 @@ import sys
 import time
 
 BOUND_S = 20
+START_BOUND_S = 60  # Orca's own start, slow on a loaded machine
 # One utterance: SPEECH OUTPUT: 'text'{'established': False} (the text may span several lines).
 UTTERANCE = re.compile(r"SPEECH OUTPUT: '(.*?)'\s*\{'established", re.S)
 
@@ -58,8 +59,8 @@ def said_in_order(said, expected):
     return True
 
 
-def wait_until_said(offset, expected):
-    deadline = time.monotonic() + BOUND_S
+def wait_until_said(offset, expected, bound=BOUND_S):
+    deadline = time.monotonic() + bound
     while time.monotonic() < deadline:
         said = utterances(offset)
         if said_in_order(said, expected):
@@ -73,8 +74,8 @@ def end_of_journal():
 
 
 def main():
-    if wait_until_said(0, [""]) is None:
-        print("IGNORÉ : Orca ne parle pas ici (pas de journal en %d s)" % BOUND_S, file=sys.stderr)
+    if wait_until_said(0, [""], START_BOUND_S) is None:
+        print("IGNORÉ : Orca ne parle pas ici (rien dit en %d s)" % START_BOUND_S, file=sys.stderr)
         return 77
     environment = dict(os.environ, LD_PRELOAD=faketime, FAKETIME="@2026-12-01 10:00:00",
                        QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", LECTORIA_METRO_URL="", LECTORIA_20MINUTES_URL="",
