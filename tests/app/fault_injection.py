@@ -11,7 +11,7 @@ and leaves nothing behind.
   tests/app/fault_injection.py --cli build/src/app/lectoria-cli --fenetre build/src/app/lectoria
         [--tout] [--taches 2] [--bilan FICHIER]
 
-Without --tout, a bounded pass: each call at its first and last occurrence, one error each.
+Without --tout, a bounded pass: each call at its first and last occurrence, with each error.
 Exit 0 when every check held, 1 otherwise, 77 when strace is missing or may not trace.
 """
 
@@ -384,7 +384,7 @@ def main():
                 jobs += [(scenario, syscall, e, w) for w in ordinals for e in errors]
             else:
                 picks = sorted({ordinals[0], ordinals[-1]})
-                jobs += [(scenario, syscall, errors[i % len(errors)], w) for i, w in enumerate(picks)]
+                jobs += [(scenario, syscall, e, w) for w in picks for e in errors]
     results = []
     with concurrent.futures.ThreadPoolExecutor(max_workers=max(1, args.taches)) as pool:
         futures = [pool.submit(one_injection, s, work, c, e, w) for s, c, e, w in jobs]
