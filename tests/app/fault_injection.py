@@ -144,6 +144,8 @@ class Scenario:
             "LECTORIA_METRO_URL": f"http://127.0.0.1:{self.port}/fr/divers/pdf/",
             "LECTORIA_20MINUTES_URL": f"http://127.0.0.1:{self.port}/",
         }
+        if "TZ" in os.environ:  # the same day here and in the program
+            env["TZ"] = os.environ["TZ"]
         if self.name == "edition":
             command = [self.binaries["cli"], "--journal", "metro", "--ville", CITY,
                        "--date", self.day.isoformat(), "--dossier", folder]
