@@ -232,6 +232,9 @@ private:
             copy.setValue(name, value);
             copy.sync(); // its status is not trusted: the copy is read back below
         }
+        // QSettings locks the copy through "<copy>.lock" and does not say when it could not remove
+        // that file afterwards; under its random name no later save would ever take it away.
+        QFile::remove(scratch + QStringLiteral(".lock"));
         if (!files_.Sync(scratch) || !files_.Rename(scratch, check))
             return fail();
         const std::optional<QVariantMap> found = ValuesIn(check, format);
