@@ -617,7 +617,7 @@ QString HttpTransferLibrary::DescribeFailure(int result, int httpStatus, const Q
 int HttpTransferLibrary::Download(QWidget* owner, const QString& url, const QString& file) {
     lastError_.clear();
     const QUrl address(url, QUrl::StrictMode);
-    const auto view = MakeProgressView(owner);
+    const auto view = tuning_.showProgress ? MakeProgressView(owner) : MakeSilentProgressView();
     view->Start(label_, description_);
     Outcome outcome;
     if (!address.isValid() || !IsWebScheme(address) || address.host().isEmpty()) {
