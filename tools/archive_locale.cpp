@@ -74,6 +74,9 @@ int main(int argc, char** argv) {
         }
     }
     httplib::Server server;
+    // A client that keeps its connection (a catch-up, curl with a list of addresses) is not made
+    // to open a new one every five requests, cpp-httplib's default.
+    server.set_keep_alive_max_count(1000);
     server.Get(".*", [](const httplib::Request& request, httplib::Response& response) {
         const auto edition = Parse(QString::fromStdString(request.path));
         if (!edition || !IsPublished(*edition)) {

@@ -201,9 +201,16 @@ int RunMissingEditions(const Request& request) {
     SystemFileLookup files;
     const ArchiveSettings archives = LoadConfiguredArchiveSettings();
     CatchUpServices services{*drives, files, library, archives};
+    // The editions come several at a time, each worker on its own connection, without a
+    // progress line (the lines of several transfers would mix); the report keeps their order.
+    const TransferFactory parallel = [] {
+        TransferTuning tuning = TuningFromEnvironment();
+        tuning.showProgress = false;
+        return std::unique_ptr<TransferLibrary>(std::make_unique<HttpTransferLibrary>(std::move(tuning)));
+    };
     const auto add = [&printer](const EditionReport& edition) { printer.Add(edition); };
-    const CatchUpResult result =
-        RunCatchUp(PlanCatchUp(request.papers, cities, today, request.keepDays), request.folder, today, services, add);
+    const CatchUpResult result = RunCatchUp(PlanCatchUp(request.papers, cities, today, request.keepDays),
+                                            request.folder, today, services, add, parallel);
     if (result.stop != CatchUpStop::None) {
         Err() << result.refusal << Qt::endl;
         lock.reset();

@@ -9,10 +9,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
+#include <QThread>
 #include <QUrl>
 #include <algorithm>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <system_error>
+#include <vector>
 
 namespace lectoria::catchup {
 
@@ -97,23 +102,177 @@ private:
     QDate today_;
 };
 
+// The editions a catch-up fetches, taken ahead by worker threads (up to kEditionsAtOnce per
+// host, each with a library of its own) while the run goes through them in order: the action's
+// Download of an edition waits for the worker's result. A host's editions wait until the action
+// reached the download of its first one (its checks passed). Once a transfer finds its host
+// silent, the editions of that host not yet started are not asked for.
+class FetchAhead final : public TransferLibrary {
+public:
+    FetchAhead(TransferLibrary& main, TransferFactory make) : main_(main), make_(std::move(make)) {}
+    ~FetchAhead() override {
+        {
+            const std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        for (const auto& worker : workers_)
+            worker->wait();
+    }
+    FetchAhead(const FetchAhead&) = delete;
+    FetchAhead& operator=(const FetchAhead&) = delete;
+
+    void Plan(const QString& url, const QString& file, const QString& host) {
+        jobs_.append({url, file, host, Job::Waiting, TransferResult::NetworkError, {}});
+    }
+
+    bool Planned(const QString& file) {
+        const std::lock_guard lock(mutex_);
+        return Find(file) != nullptr;
+    }
+
+    // Whether a worker took up the transfer of `file` (or is done with it).
+    bool Started(const QString& file) {
+        const std::lock_guard lock(mutex_);
+        const Job* job = Find(file);
+        return job && (job->state == Job::Running || job->state == Job::Done);
+    }
+
+    int IsConnected(const QString& url) override { return main_.IsConnected(url); }
+    void SetOption(const QString&, const QString&) override {}
+    void ClearFiles() override { lastError_.clear(); }
+    QString LastError() const override { return lastError_; }
+
+    int Download(QWidget* owner, const QString& url, const QString& file) override {
+        std::unique_lock lock(mutex_);
+        Job* job = Find(file);
+        if (!job || job->url != url) {
+            lock.unlock();
+            const int result = main_.Download(owner, url, file);
+            lastError_ = main_.LastError();
+            return result;
+        }
+        Release(job->host);
+        changed_.wait(lock, [job] { return job->state == Job::Done || job->state == Job::Skipped; });
+        lastError_ = job->error;
+        return job->result;
+    }
+
+private:
+    struct Job {
+        QString url;
+        QString file;
+        QString host;
+        enum State { Waiting, Running, Done, Skipped } state = Waiting;
+        int result = TransferResult::NetworkError;
+        QString error;
+    };
+
+    Job* Find(const QString& file) {
+        const auto found =
+            std::find_if(jobs_.begin(), jobs_.end(), [&file](const Job& job) { return job.file == file; });
+        return found == jobs_.end() ? nullptr : &*found;
+    }
+
+    // Under the lock.
+    void Release(const QString& host) {
+        if (released_.contains(host))
+            return;
+        released_.insert(host);
+        const auto count = std::count_if(jobs_.cbegin(), jobs_.cend(), [&host](const Job& job) {
+            return job.host == host && job.state == Job::Waiting;
+        });
+        for (qsizetype i = 0; i < std::min<qsizetype>(count, kEditionsAtOnce); ++i) {
+            workers_.emplace_back(QThread::create([this, host] { Work(host); }));
+            workers_.back()->start();
+        }
+    }
+
+    // One worker: the host's editions in order, one at a time, on its own library.
+    void Work(const QString& host) {
+        const std::unique_ptr<TransferLibrary> library = make_();
+        std::unique_lock lock(mutex_);
+        while (!stopping_) {
+            const auto next = std::find_if(jobs_.begin(), jobs_.end(), [&host](const Job& job) {
+                return job.host == host && job.state == Job::Waiting;
+            });
+            if (next == jobs_.end())
+                break;
+            if (const auto silent = silentHosts_.constFind(host); silent != silentHosts_.cend()) {
+                for (Job& job : jobs_)
+                    if (job.host == host && job.state == Job::Waiting) {
+                        job.state = Job::Skipped;
+                        job.result = TransferResult::TimedOut;
+                        job.error = *silent;
+                    }
+                changed_.notify_all();
+                break;
+            }
+            Job& job = *next; // the list does not change once the workers run
+            job.state = Job::Running;
+            const QString url = job.url;
+            const QString file = job.file;
+            lock.unlock();
+            const int result = library->Download(nullptr, url, file);
+            const QString error = library->LastError();
+            lock.lock();
+            job.result = result;
+            job.error = error;
+            job.state = Job::Done;
+            if (result == TransferResult::TimedOut || result == TransferResult::NetworkError)
+                silentHosts_.insert(host, error);
+            changed_.notify_all();
+        }
+    }
+
+    TransferLibrary& main_;
+    TransferFactory make_;
+    QList<Job> jobs_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    QSet<QString> released_;
+    QHash<QString, QString> silentHosts_;
+    bool stopping_ = false;
+    std::vector<std::unique_ptr<QThread>> workers_;
+    QString lastError_;
+};
+
+QString HostOf(const QUrl& source) {
+    return source.host() + u':' + QString::number(source.port(-1));
+}
+
 } // namespace
 
 CatchUpResult RunCatchUp(const QList<Edition>& editions, const QString& folder, const QDate& today,
-                         CatchUpServices& services, const std::function<void(const EditionReport&)>& report) {
+                         CatchUpServices& services, const std::function<void(const EditionReport&)>& report,
+                         const TransferFactory& parallel) {
     // Today is read once: a run that crosses midnight keeps the window it started with.
     const FixedClock clock(today);
     FixedFolderBox folderBox(folder);
     // The cause that made each host stop answering: its remaining editions are not asked for.
     QHash<QString, QString> silentHosts;
+    std::unique_ptr<FetchAhead> ahead;
+    if (parallel) {
+        ahead = std::make_unique<FetchAhead>(services.transfer, parallel);
+        for (const Edition& edition : editions) {
+            SelectionState state = SelectionFor(edition.paper, edition.city, edition.day, folder);
+            BuildSourceUrl(state, services.archives);
+            BuildTargetFile(state);
+            if (!IsCompletePdf(state.TargetFile))
+                ahead->Plan(state.SourceUrl, state.TargetFile, HostOf(QUrl(state.SourceUrl)));
+        }
+    }
+    TransferLibrary& library = ahead ? *ahead : services.transfer;
     for (const Edition& edition : editions) {
         SelectionState state = SelectionFor(edition.paper, edition.city, edition.day, folder);
         EditionReport done{edition, {}, {}, EditionStatus::Fetched, 0, {}};
         BuildSourceUrl(state, services.archives);
         BuildTargetFile(state);
         const QUrl source(state.SourceUrl);
-        const QString host = source.host() + u':' + QString::number(source.port(-1));
-        if (IsCompletePdf(state.TargetFile)) {
+        const QString host = HostOf(source);
+        // With workers, what was there is known from before they started: by now they may have
+        // completed an edition that is not reported yet.
+        if (ahead ? !ahead->Planned(state.TargetFile) : IsCompletePdf(state.TargetFile)) {
             done.url = state.SourceUrl;
             done.file = state.TargetFile;
             done.status = EditionStatus::Present;
@@ -121,7 +280,9 @@ CatchUpResult RunCatchUp(const QList<Edition>& editions, const QString& folder, 
             report(done);
             continue;
         }
-        if (const auto silent = silentHosts.constFind(host); silent != silentHosts.cend()) {
+        // An edition a worker already took up is reported as it ended, not as one left aside.
+        const auto silent = silentHosts.constFind(host);
+        if (silent != silentHosts.cend() && !(ahead && ahead->Started(state.TargetFile))) {
             done.url = state.SourceUrl;
             done.file = state.TargetFile;
             done.status = EditionStatus::Failed;
@@ -133,7 +294,7 @@ CatchUpResult RunCatchUp(const QList<Edition>& editions, const QString& folder, 
         }
         PlainCalendar calendar(edition.day);
         CollectedMessages messages;
-        ObservedTransfer transfer(&services.transfer);
+        ObservedTransfer transfer(&library);
         DownloadContext context{nullptr,        calendar,  clock,    messages,         services.drives,
                                 services.files, folderBox, transfer, services.archives};
         DownloadSelectedEdition(state, context);

@@ -3,12 +3,14 @@
 #include "transfer/transfer_library.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 #ifdef Q_OS_WIN
@@ -70,14 +72,58 @@ std::filesystem::path NativePath(const QString& path) {
 #endif
 }
 
+constexpr qint64 kLongestValidator = 256;
+constexpr qint64 kHeldTail = 1024;
+
+#ifdef Q_OS_UNIX
+// Opens `path` only when it is a regular file of this user's own with no other name (never
+// through a link): in a shared folder, someone else's file is never read or written.
+int OpenOwnFile(const QString& path, int flags) {
+    const int descriptor = ::open(QFile::encodeName(path).constData(), flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (descriptor < 0)
+        return -1;
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid() ||
+        status.st_nlink != 1) {
+        ::close(descriptor);
+        return -1;
+    }
+    return descriptor;
+}
+
+QByteArray ReadAt(int descriptor, qint64 offset, qint64 size) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t got = ::pread(descriptor, bytes.data() + done, size_t(size - done), off_t(offset + done));
+        if (got <= 0)
+            break;
+        done += got;
+    }
+    bytes.truncate(done);
+    return bytes;
+}
+#endif
+
 } // namespace
 
 QString TemporaryFileFor(const QString& target) {
     return target + QStringLiteral(".part");
 }
 
+QString ValidatorFileFor(const QString& target) {
+    return TemporaryFileFor(target) + QStringLiteral(".validateur");
+}
+
+bool IsUsableValidator(const QByteArray& validator) {
+    if (validator.isEmpty() || validator.size() > kLongestValidator || validator.trimmed() != validator)
+        return false;
+    return std::all_of(validator.cbegin(), validator.cend(), [](char c) { return c >= 0x20 && c < 0x7f; });
+}
+
 PartFileWriter::PartFileWriter(QString target)
-    : target_(std::move(target)), temporary_(TemporaryFileFor(target_)), failure_(TransferResult::WriteError) {}
+    : target_(std::move(target)), temporary_(TemporaryFileFor(target_)), validatorFile_(ValidatorFileFor(target_)),
+      failure_(TransferResult::WriteError) {}
 
 PartFileWriter::~PartFileWriter() {
     Discard();
@@ -87,11 +133,64 @@ bool PartFileWriter::Open() {
     Discard();
     if (QFileInfo(target_).isDir())
         return Fail(TransferResult::TargetIsFolder);
-    // A leftover of a stopped run is never continued: nothing tells how much of it is sound.
-    // A symbolic link of that name goes too, so the new file is always a file of our own.
-    const QFileInfo leftover(temporary_);
-    if (leftover.exists() || leftover.isSymLink())
-        QFile::remove(temporary_);
+    return Continue() || Create();
+}
+
+bool PartFileWriter::Continue() {
+#ifdef Q_OS_UNIX
+    // The validator first: without it, nothing tells whether the server's file is still the one
+    // the leftover began.
+    QByteArray validator;
+    if (const int descriptor = OpenOwnFile(validatorFile_, O_RDONLY); descriptor >= 0) {
+        validator = ReadAt(descriptor, 0, kLongestValidator + 2);
+        ::close(descriptor);
+    }
+    if (validator.endsWith('\n'))
+        validator.chop(1);
+    if (!IsUsableValidator(validator))
+        return false;
+    const int descriptor = OpenOwnFile(temporary_, O_RDWR);
+    if (descriptor < 0)
+        return false;
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0 || status.st_size <= 0) {
+        ::close(descriptor);
+        return false;
+    }
+    HeldPart held{status.st_size, validator, ReadAt(descriptor, 0, 16),
+                  ReadAt(descriptor, qMax<qint64>(0, status.st_size - kHeldTail), kHeldTail)};
+    if (held.head.isEmpty() || ::lseek(descriptor, 0, SEEK_END) != status.st_size) {
+        ::close(descriptor);
+        return false;
+    }
+    file_.setFileName(temporary_);
+    if (!file_.open(descriptor, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
+                    QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
+        return false;
+    }
+    holding_ = true;
+    validatorSaved_ = true;
+    held_ = std::move(held);
+    return true;
+#else
+    return false;
+#endif
+}
+
+void PartFileWriter::RemoveLeftovers() {
+    // A symbolic link of either name goes too (the link itself), so the new files are always our own.
+    for (const QString& path : {temporary_, validatorFile_}) {
+        const QFileInfo leftover(path);
+        if (leftover.exists() || leftover.isSymLink())
+            QFile::remove(path);
+    }
+}
+
+bool PartFileWriter::Create() {
+    RemoveLeftovers();
+    held_ = HeldPart();
+    validatorSaved_ = false;
     file_.setFileName(temporary_);
 #ifdef Q_OS_UNIX
     // O_EXCL: created here and now, never an existing file (nor a link's target) opened. Opened
@@ -127,7 +226,37 @@ bool PartFileWriter::Write(const char* data, qint64 size) {
 }
 
 bool PartFileWriter::Restart() {
-    return Open();
+    Discard();
+    return Create();
+}
+
+bool PartFileWriter::SetValidator(const QByteArray& validator) {
+    validatorSaved_ = false;
+    if (!holding_ || !IsUsableValidator(validator))
+        return false;
+    const QFileInfo leftover(validatorFile_);
+    if (leftover.exists() || leftover.isSymLink())
+        QFile::remove(validatorFile_);
+    QFile file(validatorFile_);
+    // NewOnly: created here, never through a link somebody left in a shared folder.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return false;
+    validatorSaved_ = file.write(validator + '\n') == validator.size() + 1 && file.flush();
+    file.close();
+    if (!validatorSaved_)
+        QFile::remove(validatorFile_);
+    return validatorSaved_;
+}
+
+void PartFileWriter::Keep() {
+    if (!holding_ || !validatorSaved_)
+        return Discard();
+    // The bytes kept reach the disk: the next run continues after them without reading them again.
+    const bool synced = file_.flush() && SyncToDisk(file_);
+    file_.close();
+    if (!synced)
+        return Discard();
+    holding_ = false;
 }
 
 bool PartFileWriter::Sync() {
@@ -156,14 +285,17 @@ bool PartFileWriter::Replace() {
     if (error)
         return Fail(ClassifySystemError(error));
     holding_ = false;
+    QFile::remove(validatorFile_);
     SyncFolder(QFileInfo(target_).absolutePath());
     return true;
 }
 
 void PartFileWriter::Discard() {
     file_.close();
-    if (holding_)
+    if (holding_) {
         QFile::remove(temporary_);
+        QFile::remove(validatorFile_);
+    }
     holding_ = false;
 }
 

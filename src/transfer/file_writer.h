@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QFile>
 #include <QString>
 #include <QtGlobal>
@@ -9,16 +10,34 @@
 
 namespace lectoria {
 
+// What a temporary file left by an earlier run holds, when Open took it up to continue it.
+struct HeldPart {
+    qint64 size = 0;      // 0: a fresh file
+    QByteArray validator; // the ETag or Last-Modified of the answer it came from
+    QByteArray head;      // its first bytes
+    QByteArray tail;      // its last KiB
+};
+
 // Where a transfer writes its body: a temporary file beside the target that replaces the target
 // in one rename on Commit, and vanishes on Discard (or when the writer is destroyed uncommitted).
 class FileWriter {
 public:
     virtual ~FileWriter() = default;
-    virtual bool Open() = 0; // creates the temporary file
+    virtual bool Open() = 0; // creates the temporary file, or takes up a leftover to continue
     virtual bool Write(const char* data, qint64 size) = 0;
     virtual bool Restart() = 0; // empties it, for a transfer that starts over
     virtual bool Commit() = 0;  // flushes, then replaces the target
     virtual void Discard() = 0;
+    // After Open: what the file already holds.
+    virtual HeldPart Held() const { return {}; }
+    // Notes beside the file which answer its bytes come from, so that a later run may continue it.
+    virtual bool SetValidator(const QByteArray& validator) {
+        Q_UNUSED(validator);
+        return false;
+    }
+    // Leaves the file and its validator for the next run (a transfer cut short); without a
+    // validator nothing could tell the next run that they still match: it discards instead.
+    virtual void Keep() { Discard(); }
     // After a false answer: TransferResult::DiskFull, ReadOnlyFileSystem, PermissionDenied,
     // ReadOnlyFolder, TargetIsFolder or WriteError.
     virtual int Failure() const = 0;
@@ -27,12 +46,20 @@ public:
 using FileWriterFactory = std::function<std::unique_ptr<FileWriter>(const QString& target)>;
 
 // "<target>.part": the one name a transfer of `target` writes to before the rename, so that a
-// leftover of a run that was killed is recognised (and replaced) by the next run.
+// leftover of a run that was killed or cut off is recognised (and continued) by the next run.
 QString TemporaryFileFor(const QString& target);
+// "<target>.part.validateur": the ETag or Last-Modified of the answer the ".part" comes from.
+QString ValidatorFileFor(const QString& target);
 
-// The real writer. Open removes a leftover temporary file and creates a fresh one; Commit is
-// Sync (the data reaches the disk) then Replace (one rename over the target), so a stop at any
-// moment leaves either the earlier target or the complete new one.
+// Whether a validator may be kept and sent back in If-Range: one line of visible ASCII
+// characters and spaces, not too long.
+bool IsUsableValidator(const QByteArray& validator);
+
+// The real writer. Open continues a leftover temporary file when it is a regular file of this
+// user's own with a usable validator beside it; any other leftover (a link, a folder, another
+// user's file) is removed and a fresh file created exclusively. Commit is Sync (the data reaches
+// the disk) then Replace (one rename over the target), so a stop at any moment leaves either the
+// earlier target or the complete new one.
 class PartFileWriter : public FileWriter {
 public:
     explicit PartFileWriter(QString target);
@@ -46,6 +73,9 @@ public:
     bool Commit() override { return Sync() && Replace(); }
     void Discard() override;
     int Failure() const override { return failure_; }
+    HeldPart Held() const override { return held_; }
+    bool SetValidator(const QByteArray& validator) override;
+    void Keep() override;
 
     bool Sync();    // flushes and closes the temporary file, data and size on the disk
     bool Replace(); // renames it over the target
@@ -54,10 +84,16 @@ public:
 
 private:
     bool Fail(int failure);
+    bool Continue(); // takes up a leftover; false: none that may be continued
+    bool Create();   // removes any leftover, then creates the file exclusively
+    void RemoveLeftovers();
 
     QString target_;
     QString temporary_;
+    QString validatorFile_;
     QFile file_;
+    HeldPart held_;
+    bool validatorSaved_ = false;
     bool holding_ = false; // the temporary file is ours to remove
     int failure_;
 };

@@ -192,6 +192,11 @@ public:
         if (!writer->Open())
             return Outcome(writer->Failure());
         ReceivedBody body;
+        // A leftover of an earlier run is continued with Range and If-Range: the server sends
+        // the rest if its file is still the same one, the whole file otherwise.
+        const HeldPart held = writer->Held();
+        if (held.size > 0 && !body.Continue(held.size, held.head, held.tail, held.validator) && !writer->Restart())
+            return Outcome(writer->Failure());
         Outcome outcome;
         int silentAttempts = 0;
         for (int attempt = 0;; ++attempt) {
@@ -214,7 +219,12 @@ public:
                 break;
             }
         }
-        writer->Discard();
+        // Cut short by the network: what arrived stays for the next run, with its validator.
+        const bool resumable = outcome.transient && body.received > 0 && !body.validator.isEmpty();
+        if (resumable && !cancelled_)
+            writer->Keep();
+        else
+            writer->Discard();
         return outcome;
     }
 
@@ -345,6 +355,7 @@ private:
                 body.total = AnnouncedLength(reply->rawHeaderPairs());
                 const QByteArray etag = reply->rawHeader("ETag");
                 body.validator = (!etag.isEmpty() && !etag.startsWith("W/")) ? etag : reply->rawHeader("Last-Modified");
+                writer.SetValidator(body.validator); // kept beside the file, for a later run
             }
             keeping = true;
             const qint64 missing = body.total - body.received;
@@ -606,7 +617,7 @@ QString HttpTransferLibrary::DescribeFailure(int result, int httpStatus, const Q
 int HttpTransferLibrary::Download(QWidget* owner, const QString& url, const QString& file) {
     lastError_.clear();
     const QUrl address(url, QUrl::StrictMode);
-    const auto view = MakeProgressView(owner);
+    const auto view = tuning_.showProgress ? MakeProgressView(owner) : MakeSilentProgressView();
     view->Start(label_, description_);
     Outcome outcome;
     if (!address.isValid() || !IsWebScheme(address) || address.host().isEmpty()) {

@@ -24,6 +24,7 @@ struct TransferTuning {
     int maxRetries = 3;
     int maxRedirects = 10;
     bool waitForCloseOnFailure = true; // the window keeps the cause on screen until "Fermer"
+    bool showProgress = true;          // false for a transfer that runs beside others
     FileWriterFactory makeWriter = MakePartFileWriter;
 };
 

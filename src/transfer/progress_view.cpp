@@ -217,7 +217,20 @@ private:
     QTextStream err_;
 };
 
+class SilentProgress final : public ProgressView {
+public:
+    void Start(const QString&, const QString&) override {}
+    void SetStatus(const QString&) override {}
+    void SetProgress(qint64, qint64, double) override {}
+    void ShowFailure(const QString&, const QString&, bool) override {}
+    void Finish() override {}
+};
+
 } // namespace
+
+std::unique_ptr<ProgressView> MakeSilentProgressView() {
+    return std::make_unique<SilentProgress>();
+}
 
 std::unique_ptr<ProgressView> MakeProgressView(QWidget* owner) {
     if (owner)

@@ -29,6 +29,8 @@ public:
 
 // The window (owner given) or the terminal line (no owner; silent when stderr is not a terminal).
 std::unique_ptr<ProgressView> MakeProgressView(QWidget* owner);
+// Shows nothing: for transfers that run beside others, whose lines would mix on a terminal.
+std::unique_ptr<ProgressView> MakeSilentProgressView();
 
 // "12,3 Mo"
 QString FormatMegabytes(qint64 bytes);

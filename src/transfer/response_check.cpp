@@ -112,6 +112,20 @@ bool ReceivedBody::Add(const QByteArray& chunk) {
     return true;
 }
 
+bool ReceivedBody::Continue(qint64 size, const QByteArray& firstBytes, const QByteArray& lastBytes,
+                            const QByteArray& heldValidator) {
+    const QByteArray start = firstBytes.left(kPdfStart.size());
+    if (size <= 0 || start.isEmpty() || !kPdfStart.startsWith(start) ||
+        (start.size() < kPdfStart.size() && size != start.size()))
+        return false;
+    *this = ReceivedBody();
+    received = size;
+    head = start;
+    tail = lastBytes.right(kTailSize);
+    validator = heldValidator;
+    return true;
+}
+
 BodyVerdict JudgeBody(const ReceivedBody& body) {
     if (body.total >= 0 && body.received != body.total)
         return {TransferResult::Truncated, body.received < body.total};

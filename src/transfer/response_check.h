@@ -53,6 +53,10 @@ struct ReceivedBody {
 
     // Notes the next chunk; false as soon as the first bytes cannot begin a PDF.
     bool Add(const QByteArray& chunk);
+    // Takes up `size` bytes already held, from their first bytes and their last KiB; false when
+    // they cannot begin a PDF (then nothing is taken).
+    bool Continue(qint64 size, const QByteArray& firstBytes, const QByteArray& lastBytes,
+                  const QByteArray& heldValidator);
     void Reset() { *this = ReceivedBody(); }
 };
 

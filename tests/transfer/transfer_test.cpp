@@ -21,6 +21,8 @@
 #include <functional>
 #include <mutex>
 #include <set>
+#include <utility>
+#include <vector>
 
 using namespace lectoria;
 using lectoria::testing_support::Read;
@@ -170,6 +172,86 @@ TEST_F(Transfer, ResumesACutTransfer) {
         EXPECT_EQ(hits, behaviour == RefusesTheRange ? 3 : 2) << behaviour;
     }
     EXPECT_EQ(thirdRange, ""); // after the 416, the whole file
+}
+
+// A run cut off mid-body leaves "<target>.part" and its validator; the next run continues with
+// Range and If-Range, or starts from zero when the server's file changed (a whole 200 answer to
+// the If-Range, or a 416). A leftover that is a link is removed, never followed.
+TEST_F(Transfer, TheNextRunContinuesWhatACutRunLeft) {
+    enum Second { SameFile, ChangedFile, ShrunkFile, SameDateNoETag, PartIsALink };
+    const std::string kChanged = tools::MakeSamplePdf("Metro - Paris - 04/05/2007 (corrigée)");
+    constexpr size_t kCut = 300;
+    std::atomic<Second> second{SameFile};
+    std::atomic<bool> cut{true};
+    std::mutex mutex;
+    std::vector<std::pair<std::string, std::string>> asked; // Range, If-Range of the second run
+    Route([&](const httplib::Request& request, httplib::Response& r) {
+        const bool dated = second == SameDateNoETag;
+        const char* lastModified = "Thu, 03 May 2007 05:00:00 GMT";
+        dated ? r.set_header("Last-Modified", lastModified) : r.set_header("ETag", "\"v1\"");
+        if (cut)
+            return ServeCut(r, kPdf, kPdf.size(), kCut);
+        {
+            const std::lock_guard lock(mutex);
+            asked.emplace_back(request.get_header_value("Range"), request.get_header_value("If-Range"));
+        }
+        const bool changed = second == ChangedFile || second == ShrunkFile;
+        if (changed) {
+            r.headers.erase("ETag");
+            r.set_header("ETag", "\"v2\"");
+        }
+        if (second == ShrunkFile && request.has_header("Range")) {
+            r.status = 416;
+            return;
+        }
+        const std::string current = dated ? lastModified : changed ? "\"v2\"" : "\"v1\"";
+        if (request.has_header("If-Range") && request.get_header_value("If-Range") != current) {
+            // Not the file the client holds a part of: all of it. cpp-httplib would cut the range
+            // out of any answer, so the range is dropped here.
+            const_cast<httplib::Request&>(request).ranges.clear();
+            r.status = 200;
+        }
+        Serve(r, changed ? kChanged : kPdf); // the server cuts the range out itself
+    });
+    const QString part = TemporaryFileFor(target);
+    const QString elsewhere = folder.filePath("autre.pdf");
+    struct Expected {
+        Second second;
+        std::vector<std::pair<std::string, std::string>> asked;
+        const std::string& file;
+    };
+    const Expected cases[] = {
+        {SameFile, {{"bytes=300-", "\"v1\""}}, kPdf},
+        {ChangedFile, {{"bytes=300-", "\"v1\""}}, kChanged},
+        {ShrunkFile, {{"bytes=300-", "\"v1\""}, {"", ""}}, kChanged},
+        {SameDateNoETag, {{"bytes=300-", "Thu, 03 May 2007 05:00:00 GMT"}}, kPdf},
+        {PartIsALink, {{"", ""}}, kPdf},
+    };
+    for (const Expected& expected : cases) {
+        second = expected.second;
+        cut = true;
+        asked.clear();
+        TransferTuning once = FastTuning();
+        once.maxRetries = 0;
+        EXPECT_EQ(HttpTransferLibrary(once).Download(nullptr, url, target), TransferResult::Truncated);
+        EXPECT_EQ(Read(part).size(), qsizetype(kCut)) << expected.second;
+        EXPECT_TRUE(QFile::exists(ValidatorFileFor(target))) << expected.second;
+        if (expected.second == PartIsALink) {
+            Write(elsewhere, kEarlier);
+            ASSERT_TRUE(QFile::remove(part) && QFile::link(elsewhere, part));
+        }
+
+        cut = false;
+        HttpTransferLibrary library(FastTuning());
+        EXPECT_EQ(library.Download(nullptr, url, target), TransferResult::Downloaded)
+            << expected.second << library.LastError().toStdString();
+        EXPECT_EQ(Read(target).toStdString(), expected.file) << expected.second;
+        EXPECT_EQ(asked, expected.asked) << expected.second;
+        QStringList left = Files();
+        left.removeAll("autre.pdf");
+        EXPECT_EQ(left, QStringList{"e.pdf"}) << expected.second;
+    }
+    EXPECT_EQ(Read(elsewhere), kEarlier); // the link's target is untouched
 }
 
 // One network manager for the library's life: the next editions and the retries ride on the
