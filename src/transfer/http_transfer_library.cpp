@@ -15,12 +15,15 @@
 #include <QStandardPaths>
 #include <QStorageInfo>
 #include <QTimer>
-#include <optional>
 #if QT_CONFIG(ssl)
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslError>
 #endif
+
+#include <mutex>
+#include <optional>
+#include <utility>
 
 namespace lectoria {
 
@@ -119,21 +122,45 @@ QString CertificateSentence(const QString& host, const QList<QSslError>& errors)
 
 // The system's authorities, plus those of SSL_CERT_FILE (one file) and SSL_CERT_DIR (folders
 // separated by ':'), as curl and OpenSSL take them. Nothing changes when neither is set.
-std::optional<QSslConfiguration> TrustFromEnvironment() {
+// Many systems point both variables at the system's own store, which Qt trusts already (and
+// reads only when a TLS connection needs it): reading it again would only cost time.
+bool InSystemStore(const QString& path) {
+    const QString real = QFileInfo(path).canonicalFilePath();
+    const QString store = QStringLiteral("/etc/ssl/certs");
+    return real == store || real.startsWith(store + QLatin1Char('/'));
+}
+
+std::optional<QSslConfiguration> ReadTrust(const QString& file, const QString& folders) {
     QList<QSslCertificate> extra;
-    const QString file = qEnvironmentVariable("SSL_CERT_FILE");
-    if (!file.isEmpty())
+    if (!file.isEmpty() && !InSystemStore(file))
         extra += QSslCertificate::fromPath(file, QSsl::Pem);
-    const QStringList folders = qEnvironmentVariable("SSL_CERT_DIR").split(QDir::listSeparator(), Qt::SkipEmptyParts);
-    for (const QString& folder : folders)
-        extra += QSslCertificate::fromPath(QDir(folder).filePath(QStringLiteral("*")), QSsl::Pem,
-                                           QSslCertificate::PatternSyntax::Wildcard);
+    for (const QString& folder : folders.split(QDir::listSeparator(), Qt::SkipEmptyParts))
+        if (!InSystemStore(folder))
+            extra += QSslCertificate::fromPath(QDir(folder).filePath(QStringLiteral("*")), QSsl::Pem,
+                                               QSslCertificate::PatternSyntax::Wildcard);
     if (extra.isEmpty())
         return std::nullopt;
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
     // Setting the list ends Qt's loading of the system's authorities on demand: they go in too.
     configuration.setCaCertificates(QSslConfiguration::systemCaCertificates() + extra);
     return configuration;
+}
+
+// A private store takes a fraction of a second to read, which every catch-up worker would pay
+// again: it is read once per process for the same variables, and shared by every transfer and
+// thread.
+std::optional<QSslConfiguration> TrustFromEnvironment() {
+    static std::mutex mutex;
+    static std::optional<std::pair<QString, QString>> readFor;
+    static std::optional<QSslConfiguration> trust;
+    const std::pair<QString, QString> variables{qEnvironmentVariable("SSL_CERT_FILE"),
+                                                qEnvironmentVariable("SSL_CERT_DIR")};
+    const std::lock_guard lock(mutex);
+    if (readFor != variables) {
+        trust = ReadTrust(variables.first, variables.second);
+        readFor = variables;
+    }
+    return trust;
 }
 #endif
 
