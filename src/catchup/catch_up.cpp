@@ -4,6 +4,7 @@
 #include "rules/date_check.h"
 #include "rules/editions.h"
 #include "rules/version.h"
+#include "storage/durable_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -330,14 +331,6 @@ QString ListingCause(const std::error_code& error) {
     if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory)
         return QStringLiteral("il n'existe plus");
     return QStringLiteral("erreur système %1").arg(error.value());
-}
-
-std::filesystem::path NativePath(const QString& path) {
-#ifdef Q_OS_WIN
-    return std::filesystem::path(path.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "storage/settings_store.h"
 
+#include "storage/durable_file.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -120,36 +122,6 @@ public:
             return false;
         SyncFolder(QFileInfo(to).absolutePath());
         return true;
-    }
-
-private:
-    static bool SyncToDisk(QFile& file) {
-#ifdef Q_OS_UNIX
-        return ::fsync(file.handle()) == 0;
-#elif defined(Q_OS_WIN)
-        return ::_commit(file.handle()) == 0;
-#else
-        Q_UNUSED(file);
-        return true;
-#endif
-    }
-
-    static void SyncFolder([[maybe_unused]] const QString& folder) {
-#ifdef Q_OS_UNIX
-        const int descriptor = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (descriptor >= 0) {
-            ::fsync(descriptor);
-            ::close(descriptor);
-        }
-#endif
-    }
-
-    static std::filesystem::path NativePath(const QString& path) {
-#ifdef Q_OS_WIN
-        return std::filesystem::path(path.toStdWString());
-#else
-        return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
     }
 };
 

@@ -1,5 +1,6 @@
 #include "transfer/file_writer.h"
 
+#include "storage/durable_file.h"
 #include "transfer/transfer_library.h"
 
 #include <QFileInfo>
@@ -31,29 +32,6 @@ bool MayCreateIn(const QString& folder) {
 #endif
 }
 
-bool SyncToDisk(QFile& file) {
-#ifdef Q_OS_UNIX
-    return ::fsync(file.handle()) == 0;
-#elif defined(Q_OS_WIN)
-    return ::_commit(file.handle()) == 0;
-#else
-    Q_UNUSED(file);
-    return true;
-#endif
-}
-
-// After the rename, the folder's own entry list reaches the disk too, so that the new name
-// survives a power cut. A failure here changes nothing for the file itself.
-void SyncFolder([[maybe_unused]] const QString& folder) {
-#ifdef Q_OS_UNIX
-    const int descriptor = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (descriptor >= 0) {
-        ::fsync(descriptor);
-        ::close(descriptor);
-    }
-#endif
-}
-
 // A failed write, sync or close: the system's reason when it gave one, Qt's view otherwise.
 int FailureOf(QFileDevice::FileError error, int cause) {
     if (cause != 0) {
@@ -62,14 +40,6 @@ int FailureOf(QFileDevice::FileError error, int cause) {
             return failure;
     }
     return error == QFileDevice::ResourceError ? TransferResult::DiskFull : TransferResult::WriteError;
-}
-
-std::filesystem::path NativePath(const QString& path) {
-#ifdef Q_OS_WIN
-    return std::filesystem::path(path.toStdWString());
-#else
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-#endif
 }
 
 constexpr qint64 kLongestValidator = 256;
