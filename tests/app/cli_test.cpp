@@ -1,6 +1,7 @@
 // lectoria-cli as a real process: its exit status, stdout, stderr and the folder afterwards.
 #include "cli_run.h"
 #include "support/fake_time.h"
+#include "support/namespaces.h"
 #include "support/qt_printers.h"
 #include "support/test_files.h"
 #include "support/test_server.h"
@@ -300,11 +301,8 @@ TEST_F(Cli, CleanUpOfAnUnlistableFolderIsAFailure) {
 // The folder on a file system of its own (a tmpfs in a mount namespace): out of room (no inode
 // left once the lock has its file) or read-only, the system's reason is named.
 TEST_F(Cli, AFullOrReadOnlyDiskIsNamed) {
-    const QString unshare = QStandardPaths::findExecutable("unshare");
-    QProcess probe;
-    probe.start(unshare, {"-rm", "true"});
-    if (unshare.isEmpty() || !probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit ||
-        probe.exitCode() != 0)
+    const QString unshare = UnshareAllowing("-rm");
+    if (unshare.isEmpty())
         GTEST_SKIP() << "unshare -rm (user and mount namespaces) is not permitted here";
     TestServer archive;
     archive.routes().Get(".*", [](const httplib::Request&, httplib::Response& response) {
@@ -515,11 +513,8 @@ TEST_F(Cli, DailyTimerRefusesAFolderThatWouldAddALine) {
 // On a machine whose only network is loopback (a network namespace of its own), the archive on
 // 127.0.0.1 is still reached, while an archive elsewhere is "no connection" (status 4).
 TEST_F(Cli, LoopbackArchiveNeedsNoNetwork) {
-    const QString unshare = QStandardPaths::findExecutable("unshare");
-    QProcess probe;
-    probe.start(unshare, {"-rn", "true"});
-    if (unshare.isEmpty() || QStandardPaths::findExecutable("ip").isEmpty() || !probe.waitForFinished(10000) ||
-        probe.exitCode() != 0)
+    const QString unshare = UnshareAllowing("-rn");
+    if (unshare.isEmpty() || QStandardPaths::findExecutable("ip").isEmpty())
         GTEST_SKIP() << "unshare -rn is not permitted here, or ip is missing";
     const QString script = QStringLiteral(R"(set -u
 ip link set lo up

@@ -1,4 +1,5 @@
 #include "storage_doubles.h"
+#include "support/namespaces.h"
 #include "support/qt_printers.h"
 #include "support/test_files.h"
 
@@ -15,6 +16,7 @@
 using namespace lectoria;
 using namespace lectoria::testing;
 using testing_support::Read;
+using testing_support::UnshareAllowing;
 using testing_support::Write;
 
 namespace {
@@ -173,11 +175,8 @@ TEST_F(SettingsFile, AFailedSaveKeepsThePreviousFileWhole) {
 // up to its last few pages: each save says it failed and leaves the file as it was, or writes it
 // whole. No fault is injected: this is the disk as the user meets it.
 TEST_F(SettingsFile, AFullDiskNeverEmptiesTheFile) {
-    const QString unshare = QStandardPaths::findExecutable("unshare");
-    QProcess probe;
-    probe.start(unshare, {"-rm", "true"});
-    if (unshare.isEmpty() || !probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit ||
-        probe.exitCode() != 0)
+    const QString unshare = UnshareAllowing("-rm");
+    if (unshare.isEmpty())
         GTEST_SKIP() << "unshare -rm (user and mount namespaces) is not permitted here";
     const QString script = R"(mount -t tmpfs -o size=128k tmpfs "$1" || exit 77
 printf '%s' "$2" > "$1/Lectoria.conf" || exit 1

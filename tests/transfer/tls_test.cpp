@@ -1,6 +1,7 @@
 // The download library against a real TLS server on 127.0.0.1, with an authority and
 // certificates this test makes itself: which certificate is refused and why, SSL_CERT_FILE and
 // SSL_CERT_DIR, and redirects between http and https.
+#include "fast_tuning.h"
 #include "sample_pdf.h"
 #include "support/qt_printers.h"
 #include "support/test_files.h"
@@ -114,15 +115,6 @@ struct EnvironmentVariable {
     ~EnvironmentVariable() { qunsetenv(name_); }
     const char* name_;
 };
-
-TransferTuning FastTuning() {
-    TransferTuning tuning;
-    tuning.connectTimeout = std::chrono::milliseconds(5000);
-    tuning.stallTimeout = std::chrono::milliseconds(5000);
-    tuning.firstRetryPause = std::chrono::milliseconds(10);
-    tuning.waitForCloseOnFailure = false;
-    return tuning;
-}
 
 class Tls : public testing::Test {
 protected:

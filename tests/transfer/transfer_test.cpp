@@ -1,4 +1,5 @@
 // The download library on its own; the faults lectoria-cli meets the same way are in tests/app.
+#include "fast_tuning.h"
 #include "sample_pdf.h"
 #include "support/qt_printers.h"
 #include "support/test_answers.h"
@@ -34,17 +35,6 @@ namespace {
 
 const std::string kPdf = tools::MakeSamplePdf("Metro - Paris - 03/05/2007");
 const QByteArray kEarlier("%PDF-1.4 earlier edition %%EOF");
-
-// No pause between tries. The waits stay generous: a loaded or slow machine must never take a
-// server that answers for a silent one; the silent-server case sets its own short wait.
-TransferTuning FastTuning() {
-    TransferTuning tuning;
-    tuning.connectTimeout = std::chrono::seconds(10);
-    tuning.stallTimeout = std::chrono::seconds(10);
-    tuning.firstRetryPause = std::chrono::milliseconds(10);
-    tuning.waitForCloseOnFailure = false;
-    return tuning;
-}
 
 void Serve(httplib::Response& response, const std::string& body = kPdf, const char* type = "application/pdf") {
     response.set_content(body, type);
