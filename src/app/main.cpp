@@ -20,6 +20,7 @@
 #include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <vector>
 
 using namespace lectoria;
@@ -33,16 +34,30 @@ struct HeldMessage {
     QString text;
 };
 std::vector<HeldMessage> heldMessages;
+std::mutex heldMessagesLock; // Qt may speak from its display reader's thread
 
 // Without a display (a text console, ssh without X forwarding, a purged session) Qt's platform
 // plugin gives up with a fatal message and aborts the program. That moment is the only fatal one
 // while the application is built: the program then says why in French and ends with status 1, as
-// its manual promises.
+// its manual promises. Where a display was named, the cause may be another (a display that is
+// gone, a missing library): Qt's own words are written first, so that it is not lost.
 void HoldWhileOpening(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    const std::lock_guard lock(heldMessagesLock);
     if (type == QtFatalMsg) {
-        std::fputs("lectoria : la fenêtre ne peut pas s'ouvrir, aucun affichage graphique n'est accessible "
-                   "(variables DISPLAY ou WAYLAND_DISPLAY). Sans affichage, utilisez lectoria-cli.\n",
-                   stderr);
+        const bool displayNamed =
+            !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+        if (displayNamed) {
+            for (const HeldMessage& held : heldMessages)
+                std::fprintf(stderr, "%s\n", qUtf8Printable(held.text));
+            std::fprintf(stderr, "%s\n", qUtf8Printable(text));
+            std::fputs("lectoria : la fenêtre ne peut pas s'ouvrir sur l'affichage demandé (voir le message de Qt "
+                       "ci-dessus). Sans affichage, utilisez lectoria-cli.\n",
+                       stderr);
+        } else {
+            std::fputs("lectoria : la fenêtre ne peut pas s'ouvrir, aucun affichage graphique n'est accessible "
+                       "(variables DISPLAY ou WAYLAND_DISPLAY). Sans affichage, utilisez lectoria-cli.\n",
+                       stderr);
+        }
         std::fflush(stderr);
         std::_Exit(1);
     }

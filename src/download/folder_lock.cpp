@@ -126,12 +126,12 @@ std::chrono::milliseconds LockWait(std::chrono::milliseconds standard) {
 }
 
 QString FolderBusyMessage(const QString& folder, std::chrono::milliseconds waited) {
+    // The lock is the system's: it is held only by a program still running, and ends with it.
+    // Deleting the file would not free the folder, only let a second run write beside the first.
     return QStringLiteral("Un autre téléchargement de Lectoria est en cours dans le dossier %1 "
-                          "(encore occupé après %2 s d'attente). Réessayez plus tard ; si aucun autre "
-                          "Lectoria ne tourne, supprimez le fichier %3.")
+                          "(encore occupé après %2 s d'attente). Réessayez une fois qu'il sera terminé.")
         .arg(QDir::toNativeSeparators(folder))
-        .arg(waited.count() / 1000)
-        .arg(kLockFileName);
+        .arg(waited.count() / 1000);
 }
 
 FolderLockedTransfer::FolderLockedTransfer(TransferLibrary& inner, FolderLocks& locks, std::chrono::milliseconds wait,

@@ -123,19 +123,20 @@ QString CertificateSentence(const QString& host, const QList<QSslError>& errors)
 // The system's authorities, plus those of SSL_CERT_FILE (one file) and SSL_CERT_DIR (folders
 // separated by ':'), as curl and OpenSSL take them. Nothing changes when neither is set.
 // Many systems point both variables at the system's own store, which Qt trusts already (and
-// reads only when a TLS connection needs it): reading it again would only cost time.
-bool InSystemStore(const QString& path) {
+// reads only when a TLS connection needs it): reading it again would only cost time. Only the
+// store's folder and its bundle are skipped: a certificate file dropped into the folder without
+// its hashed name is not in what Qt reads there.
+bool IsSystemStore(const QString& path) {
     const QString real = QFileInfo(path).canonicalFilePath();
-    const QString store = QStringLiteral("/etc/ssl/certs");
-    return real == store || real.startsWith(store + QLatin1Char('/'));
+    return real == QLatin1String("/etc/ssl/certs") || real == QLatin1String("/etc/ssl/certs/ca-certificates.crt");
 }
 
 std::optional<QSslConfiguration> ReadTrust(const QString& file, const QString& folders) {
     QList<QSslCertificate> extra;
-    if (!file.isEmpty() && !InSystemStore(file))
+    if (!file.isEmpty() && !IsSystemStore(file))
         extra += QSslCertificate::fromPath(file, QSsl::Pem);
     for (const QString& folder : folders.split(QDir::listSeparator(), Qt::SkipEmptyParts))
-        if (!InSystemStore(folder))
+        if (!IsSystemStore(folder))
             extra += QSslCertificate::fromPath(QDir(folder).filePath(QStringLiteral("*")), QSsl::Pem,
                                                QSslCertificate::PatternSyntax::Wildcard);
     if (extra.isEmpty())
@@ -398,9 +399,21 @@ private:
                 return;
             // An answer that cannot be a PDF never reaches the file. A web page there is how many
             // sites say that a file is missing.
-            if (!body.Add(chunk))
-                return fail(IsHtmlType(contentType) || LooksLikeHtml(chunk) ? TransferResult::WebPage
-                                                                            : TransferResult::NotPdf);
+            if (!body.Add(chunk)) {
+                if (!IsHtmlType(contentType) && !LooksLikeHtml(chunk))
+                    return fail(TransferResult::NotPdf);
+                // A page of another site is not the archive saying "not there": a Wi-Fi portal
+                // or a filtering proxy answered instead, and the edition was never asked for.
+                const QUrl landed = reply->url();
+                if (landed.host().compare(url.host(), Qt::CaseInsensitive) != 0) {
+                    outcome.detail = QStringLiteral("La demande a été renvoyée vers une page web d'un autre site (%1) "
+                                                    "au lieu de l'archive : un portail d'accès au réseau (Wi-Fi "
+                                                    "public, hôtel) ou un proxy attend sans doute une connexion.")
+                                         .arg(landed.host());
+                    return fail(TransferResult::NetworkError);
+                }
+                return fail(TransferResult::WebPage);
+            }
             if (!writer.Write(chunk.constData(), chunk.size()))
                 return fail(writer.Failure());
             if (lastShown.elapsed() >= 100) {

@@ -96,17 +96,35 @@ void Send(QAccessibleEvent* event) {
 // The last object announced as focused.
 QPointer<QObject> focused;
 
+// The line edit itself, or a control around it (a spin box), not the window that holds it.
+bool IsOrIsInside(const QWidget* edit, const QObject* control) {
+    for (const QWidget* widget = edit; widget && !widget->isWindow(); widget = widget->parentWidget())
+        if (widget == control)
+            return true;
+    return false;
+}
+
 void OnAccessibilityUpdate(QAccessibleEvent* event) {
-    if (ReplaceCalendarGridEvent(event, Send))
-        return;
     if (event->type() == QAccessible::Focus)
         focused = event->object();
+    if (ReplaceCalendarGridEvent(event, Send))
+        return;
     // A line edit that gets the focus moves its caret first, and Qt reports that move before the
     // focus itself; a screen reader then takes the focus event for old news and says nothing of
-    // an empty folder box. A caret only matters once its box has been announced as focused.
-    if (event->type() == QAccessible::TextCaretMoved && qobject_cast<QLineEdit*>(event->object()) &&
-        event->object() != focused)
+    // an empty folder box. A caret only matters once its box (or the spin box around it) has been
+    // announced as focused.
+    if (auto* edit = qobject_cast<QLineEdit*>(event->object());
+        edit && event->type() == QAccessible::TextCaretMoved && !IsOrIsInside(edit, focused))
         return;
+    if (event->type() == QAccessible::TableModelChanged) {
+        // Qt has already applied this change to the table's cached cells before calling us, and
+        // would apply it again on the way to the platform: a reset is the one change that may be
+        // applied twice.
+        QAccessibleTableModelChangeEvent reset(event->accessibleInterface(),
+                                               QAccessibleTableModelChangeEvent::ModelReset);
+        Send(&reset);
+        return;
+    }
     Send(event);
 }
 

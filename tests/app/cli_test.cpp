@@ -562,5 +562,17 @@ TEST_F(Cli, TheWindowWithoutADisplaySaysSoAndEndsWithStatusOne) {
         EXPECT_EQ(run.err, "lectoria : la fenêtre ne peut pas s'ouvrir, aucun affichage graphique n'est accessible "
                            "(variables DISPLAY ou WAYLAND_DISPLAY). Sans affichage, utilisez lectoria-cli.\n");
     }
+    // A display named but gone: Qt's reason comes first, then the sentence.
+    QProcessEnvironment gone = env;
+    gone.remove("WAYLAND_DISPLAY");
+    gone.insert("XDG_RUNTIME_DIR", runtime.path());
+    gone.insert("QT_QPA_PLATFORM", "xcb");
+    gone.insert("DISPLAY", ":9876");
+    const Outcome run = RunCli(gone, {}, LECTORIA_WINDOW_PATH);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains(":9876")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.endsWith("lectoria : la fenêtre ne peut pas s'ouvrir sur l'affichage demandé (voir le message "
+                                 "de Qt ci-dessus). Sans affichage, utilisez lectoria-cli.\n"))
+        << run.err.toStdString();
 }
 #endif

@@ -125,6 +125,22 @@ TEST_P(ServerBehaviour, ResultMessageAndRequestsAndTheTargetIsReplacedOnlyOnSucc
 INSTANTIATE_TEST_SUITE_P(Faults, ServerBehaviour, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<ServerCase>& info) { return std::string(info.param.name); });
 
+// A page of another site (a Wi-Fi portal catching every request) is not the archive saying that
+// the edition is missing: the cause names the site, and the edition is not counted as unpublished.
+TEST_F(Transfer, AnotherSitesPageIsNotAMissingEdition) {
+    const std::string portal = "http://localhost:" + std::to_string(server.port()) + "/portail";
+    Route([&](const httplib::Request&, httplib::Response& r) { r.set_redirect(portal); });
+    server.routes().Get("/portail", [](const httplib::Request&, httplib::Response& r) {
+        Serve(r, "<html><body>Connexion au Wi-Fi</body></html>", "text/html");
+    });
+    HttpTransferLibrary library(FastTuning());
+    EXPECT_EQ(library.Download(nullptr, url, target), TransferResult::NetworkError);
+    EXPECT_TRUE(
+        library.LastError().startsWith("La demande a été renvoyée vers une page web d'un autre site (localhost)"))
+        << library.LastError().toStdString();
+    EXPECT_EQ(Read(target), kEarlier);
+}
+
 // A cut transfer resumes with Range, or starts over when the server sends the whole file again,
 // or answers 416 (its file shrank or changed): then the next request asks for the whole file.
 TEST_F(Transfer, ResumesACutTransfer) {
