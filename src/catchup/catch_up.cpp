@@ -147,6 +147,12 @@ public:
     int Download(QWidget* owner, const QString& url, const QString& file) override {
         std::unique_lock lock(mutex_);
         Job* job = Find(file);
+        if (job && job->url != url) {
+            // Not the planned transfer after all: a worker must not be writing the same file.
+            if (job->state == Job::Waiting)
+                job->state = Job::Skipped;
+            changed_.wait(lock, [job] { return job->state != Job::Running; });
+        }
         if (!job || job->url != url) {
             lock.unlock();
             const int result = main_.Download(owner, url, file);
