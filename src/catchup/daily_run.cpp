@@ -99,17 +99,22 @@ std::optional<QString> UnsafeValue(const ScheduleSetup& setup) {
     for (qsizetype i = 0; i < values.size(); ++i) {
         const QString& value = values.at(i);
         const bool control = HasControlCharacter(value);
-        if (!control && !(windows && value.contains(QLatin1Char('"'))))
+        // cron reads « \% » as an escaped % only when the backslash is not itself escaped: no
+        // quoting brings a backslash followed by % through a crontab line.
+        const bool cronSplit = !windows && value.contains(QLatin1String("\\%"));
+        if (!control && !cronSplit && !(windows && value.contains(QLatin1Char('"'))))
             continue;
         const QString option = i > 1 ? values.at(i - 1) : QString();
         const QString what = i == 0 ? QStringLiteral("Le chemin du programme « %1 »").arg(Visible(value))
                              : option.startsWith(QLatin1String("--"))
                                  ? QStringLiteral("La valeur de %1, « %2 »,").arg(option, Visible(value))
                                  : QStringLiteral("L'argument « %1 »").arg(Visible(value));
-        const QString flaw = control ? QStringLiteral("contient un caractère de contrôle (retour à la ligne, "
-                                                      "tabulation…)")
-                                     : QStringLiteral("contient un guillemet (\"), que le Planificateur de tâches "
-                                                      "ne sait pas transmettre");
+        const QString flaw = control     ? QStringLiteral("contient un caractère de contrôle (retour à la ligne, "
+                                                              "tabulation…)")
+                             : cronSplit ? QStringLiteral("contient une barre oblique inverse suivie de %, que cron "
+                                                          "ne sait pas transmettre")
+                                         : QStringLiteral("contient un guillemet (\"), que le Planificateur de "
+                                                          "tâches ne sait pas transmettre");
         return QStringLiteral("%1 %2 : le téléchargement quotidien n'a pas été programmé.").arg(what, flaw);
     }
     return std::nullopt;
@@ -133,7 +138,7 @@ bool WriteText(const QString& path, const QString& text) {
     return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0 && file.commit();
 }
 
-// A path for a Condition...= line: taken as it is, but for systemd's % specifiers.
+// A path for a Condition...= line: taken as it is, but for the % sequences that systemd expands.
 QString SystemdPath(QString path) {
     return path.replace(QLatin1Char('%'), QLatin1String("%%"));
 }

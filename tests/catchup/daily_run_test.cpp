@@ -58,7 +58,8 @@ TEST(DailyRun, ArgumentsSurviveSystemdAndCron) {
 }
 
 // A value with a line break would add a line of its own to the unit or the crontab (another
-// ExecStartPre=, another cron job): it is refused before anything is run, written or shown.
+// ExecStartPre=, another cron job), and a backslash before % cuts a cron job's command: such a
+// value is refused before anything is run, written or shown.
 TEST(DailyRun, ControlCharactersNeverReachTheUnitTheCrontabOrTheTask) {
     struct Case {
         Scheduler scheduler;
@@ -84,6 +85,7 @@ TEST(DailyRun, ControlCharactersNeverReachTheUnitTheCrontabOrTheTask) {
          "/opt/x\n* * * * * id #/lectoria-cli",
          {"--manquantes"},
          "Le chemin du programme"},
+        {Scheduler::SystemdUser, "offline", cli, {"--dossier", "/srv/a\\%b"}, "barre oblique inverse suivie de %"},
         {Scheduler::WindowsTasks, "", "C:/lectoria-cli.exe", {"--dossier", "D:/a\r\nb"}, "« D:/a\\r\\nb »"},
         {Scheduler::WindowsTasks, "", "C:/lectoria-cli.exe", {"--dossier", "D:/a\" & calc \""}, "guillemet"},
     };
