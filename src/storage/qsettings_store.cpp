@@ -53,6 +53,17 @@ QString RealFileOf(const QString& fileName) {
     return info.isSymLink() ? info.symLinkTarget() : info.absoluteFilePath();
 }
 
+// A save stopped half-way (the program killed, the machine off) leaves its copy under its random
+// name. Under the settings' lock no other save is under way: any such copy is a leftover.
+void RemoveLeftoverCopies(const QString& file) {
+    const QFileInfo info(file);
+    QDir folder = info.absoluteDir();
+    const QString copies = info.fileName() + QStringLiteral(".*.nouveau");
+    for (const QString& name :
+         folder.entryList({copies, copies + QStringLiteral(".lock")}, QDir::Files | QDir::Hidden | QDir::System))
+        folder.remove(name);
+}
+
 // A name beside `file` that nothing else uses.
 QString ScratchNameFor(const QString& file) {
     return QStringLiteral("%1.%2.nouveau")
@@ -175,6 +186,7 @@ private:
     // the disk, read back under a name QSettings has not cached, and renamed over the file only
     // when it holds every value; [Adresses] and anything else in the file come along.
     bool WriteBeside(const QString& file, QSettings::Format format, const QString& name, const QVariant& value) {
+        RemoveLeftoverCopies(file);
         QByteArray before;
         if (QFileInfo::exists(file)) {
             QFile old(file);

@@ -34,6 +34,10 @@ protected:
 } // namespace
 
 TEST_F(SettingsFile, ChoicesSurviveARestartAndTheFileHoldsOnlyTheTwoValues) {
+    // The copies of a save killed half-way are gone after the next save.
+    ASSERT_TRUE(QDir(dir.path()).mkpath("Orvane"));
+    Write(dir.filePath("Orvane/Lectoria.conf.0badc0de.nouveau"), "[General]\nVille=1\n");
+    Write(dir.filePath("Orvane/Lectoria.conf.0badc0de.nouveau.lock"), "");
     {
         SelectionState state;
         const auto store = MakeUserSettingsStore();
@@ -60,6 +64,7 @@ TEST_F(SettingsFile, ChoicesSurviveARestartAndTheFileHoldsOnlyTheTwoValues) {
         ASSERT_TRUE(store->WriteText(kFolderValueName, folder));
         EXPECT_EQ(MakeUserSettingsStore()->Read(kFolderValueName).value_or(QVariant()).toString(), folder);
     }
+    EXPECT_EQ(QDir(dir.filePath("Orvane")).entryList(QDir::Files | QDir::Hidden), QStringList{"Lectoria.conf"});
 }
 
 TEST_F(SettingsFile, AFailedOrDamagedWriteKeepsTheOtherValue) {
