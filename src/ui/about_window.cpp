@@ -186,6 +186,7 @@ void frmAbout::closeEvent(QCloseEvent* event) {
 }
 
 void frmAbout::OnUpdateClicked() {
+    const bool hadFocus = cmdUpdate_->hasFocus();
     cmdUpdate_->setEnabled(false);
     check_.Run();
     if (deleteWhenCheckEnds_) {
@@ -193,6 +194,10 @@ void frmAbout::OnUpdateClicked() {
         return;
     }
     cmdUpdate_->setEnabled(true);
+    // Disabling the button passed the focus on to OK: the keyboard user finds it back on the
+    // button they pressed, and the screen reader says so once the message box has closed.
+    if (hadFocus)
+        cmdUpdate_->setFocus(Qt::OtherFocusReason);
 }
 
 void frmAbout::EnableMainWindow() {

@@ -116,6 +116,7 @@ TEST_F(AboutWindowTest, UpdateCheckShowsItsStagesAndAReopenedWindowStartsFresh) 
     EXPECT_EQ(Control<QProgressBar>("ProgressBar1")->value(), 100);
     EXPECT_EQ(about->cursor().shape(), Qt::ArrowCursor); // the busy cursor is gone
     EXPECT_TRUE(Control("cmdUpdate")->isEnabled());
+    EXPECT_EQ(about->focusWidget(), Control("cmdUpdate")); // not moved on to OK while it was disabled
     EXPECT_EQ(sink.shown, QStringList{"Votre version : 1.1.8\r\nVersion disponible : 1.2.0\r\n\r\nVoulez-vous "
                                       "télécharger cette version ?|4|Mise à jour"});
     ASSERT_EQ(opener.opened.size(), 1u);

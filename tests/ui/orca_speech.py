@@ -33,7 +33,7 @@ STEPS = [
     ("Tab", ["Tab"], ["M'envoyer un e-mail"]),
     ("Tab", ["Tab"], ["Vérifier nouvelle version"]),
     ("vérifier, sans serveur", ["Return"], ["Echec lors de la connexion", "Non"]),
-    ("répondre « Non »", ["Return"], ["À propos de Lectoria"]),
+    ("répondre « Non »", ["Return"], ["À propos de Lectoria", "Vérifier nouvelle version"]),
     ("fermer « À propos » avec Échap", ["Escape"], ["Lectoria v1.1.8", "A propos"]),
 ]
 
