@@ -37,10 +37,18 @@ NativeLockStatus StatusOf(int error) {
 NativeLock OpenNativeLockFile(const char* path) {
     // O_NOFOLLOW: a link planted under the lock's name never makes us create or open a file
     // elsewhere. The lock lives in the kernel, so what the file holds does not matter.
-    int descriptor = -1;
-    do
-        descriptor = ::open(path, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
-    while (descriptor < 0 && errno == EINTR);
+    const auto openLockFile = [path](int access) {
+        int opened = -1;
+        do
+            opened = ::open(path, access | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+        while (opened < 0 && errno == EINTR);
+        return opened;
+    };
+    int descriptor = openLockFile(O_RDWR);
+    // In a folder shared by several users, a lock file another user's killed run left behind is
+    // not writable here (nor removable, in a sticky folder): flock needs only a read descriptor.
+    if (descriptor < 0 && errno == EACCES)
+        descriptor = openLockFile(O_RDONLY);
     if (descriptor < 0)
         return {StatusOf(errno), -1, errno};
     struct stat opened {};

@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace lectoria;
 using namespace lectoria::testing_support;
@@ -43,6 +44,19 @@ TEST_F(FolderLock, WhatADeadRunLeftNeverBlocks) {
         EXPECT_LT(clock.elapsed(), 5000);
         EXPECT_FALSE(QFile::exists(LockFile()));
     }
+}
+
+// Left by another user's run in a shared folder, the lock file cannot be opened for writing
+// here: it still locks the folder, and never blocks it.
+TEST_F(FolderLock, ALockFileThatIsNotWritableHereStillLocks) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes any file: the scripts run this test again as an ordinary user";
+    Write(LockFile(), QByteArray());
+    ASSERT_TRUE(QFile::setPermissions(LockFile(), QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+    const auto hold = SystemFolderLocks().Take(folder.path(), 0ms);
+    ASSERT_NE(hold, nullptr);
+    EXPECT_EQ(hold->Refusal(), "");
+    EXPECT_EQ(SystemFolderLocks().Take(folder.path(), 0ms), nullptr);
 }
 
 // Held here, or by another live process (flock(1)), the lock stays taken until it is let go.
