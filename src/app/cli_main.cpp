@@ -152,7 +152,10 @@ public:
     }
 
     void Summarise(qint64 elapsedMs) const {
-        if (report.Count(EditionStatus::Fetched) == 0 && report.Count(EditionStatus::Failed) == 0)
+        // Editions the archive has not published yet are still missing: only a folder that has
+        // them all gets this line.
+        if (report.Count(EditionStatus::Fetched) == 0 && report.Count(EditionStatus::Failed) == 0 &&
+            report.Count(EditionStatus::NotPublished) == 0)
             Note(QStringLiteral("Aucune édition manquante : rien à télécharger."));
         Note(report.Summary(elapsedMs));
     }

@@ -363,6 +363,11 @@ TEST_F(Cli, CatchUpCountsAWebPageAsNotPublished) {
     for (const QString& line : lines)
         EXPECT_EQ(QJsonDocument::fromJson(line.toUtf8()).object()["statut"], "non_publie") << line.toStdString();
     EXPECT_TRUE(QDir(folder.path()).entryList(QDir::Files).isEmpty());
+
+    const Outcome said = Start({"--manquantes", "--journal", "metro", "--ville", "Paris", "--dossier", folder.path()});
+    EXPECT_EQ(said.status, 0);
+    EXPECT_TRUE(said.out.contains("non publiée(s)")) << said.out.toStdString();
+    EXPECT_FALSE(said.out.contains("Aucune édition manquante")) << said.out.toStdString(); // they are missing
 }
 
 // A host that stopped answering is asked only for the editions already under way (up to four at
