@@ -146,7 +146,7 @@ public:
         if (output_ == Output::Json)
             Out() << EditionJson(edition) << Qt::endl;
         if (edition.status == EditionStatus::Failed)
-            Err() << EditionLine(edition) << Qt::endl;
+            Err() << FailureLine(edition) << Qt::endl;
         else
             Note(EditionLine(edition));
     }
@@ -163,7 +163,18 @@ public:
     RunReport report;
 
 private:
+    // A cause shared by the editions that follow (an archive not configured, a host that stopped
+    // answering) is said in full once; the lines after it stay readable.
+    QString FailureLine(EditionReport edition) {
+        if (!edition.error.isEmpty() && edition.error == lastCause_)
+            edition.error = QStringLiteral("Même cause.");
+        else
+            lastCause_ = edition.error;
+        return EditionLine(edition);
+    }
+
     Output output_;
+    QString lastCause_;
 };
 
 // After the run and away from the folder's lock: the desktop is told what arrived, and the

@@ -370,6 +370,20 @@ TEST_F(Cli, CatchUpCountsAWebPageAsNotPublished) {
     EXPECT_FALSE(said.out.contains("Aucune édition manquante")) << said.out.toStdString(); // they are missing
 }
 
+// A first run with no archive set: the setting to fill in is said in full once, not for every edition.
+TEST_F(Cli, CatchUpWithNoArchiveSetSaysTheCauseOnce) {
+    env.insert("LECTORIA_METRO_URL", "http://pdf.metro.invalid/fr/divers/pdf/");
+    const Outcome run = Start(
+        {"--manquantes", "--journal", "metro", "--ville", "Paris", "--dossier", folder.path(), "--sans-notification"});
+    EXPECT_EQ(run.status, 5);
+    const QStringList lines = run.err.split('\n', Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(run.err.count("Aucune archive n'est configurée"), 1) << run.err.toStdString();
+    EXPECT_TRUE(lines[0].contains("[Adresses]")) << lines[0].toStdString();
+    for (const QString& line : lines.mid(1))
+        EXPECT_TRUE(line.endsWith(" : échec. Même cause.")) << line.toStdString();
+}
+
 // A host that stopped answering is asked only for the editions already under way (up to four at
 // once, each twice); every other edition on it is reported failed with the cause, in order,
 // without a wait of its own.
