@@ -404,8 +404,9 @@ private:
                     return fail(TransferResult::NotPdf);
                 // A page of another site is not the archive saying "not there": a Wi-Fi portal
                 // or a filtering proxy answered instead, and the edition was never asked for.
+                // The newspaper's own home page, on another of its hosts, is its way of saying it.
                 const QUrl landed = reply->url();
-                if (landed.host().compare(url.host(), Qt::CaseInsensitive) != 0) {
+                if (!SameSite(url.host(), landed.host())) {
                     outcome.detail = QStringLiteral("La demande a été renvoyée vers une page web d'un autre site (%1) "
                                                     "au lieu de l'archive : un portail d'accès au réseau (Wi-Fi "
                                                     "public, hôtel) ou un proxy attend sans doute une connexion.")

@@ -2,6 +2,7 @@
 
 #include "transfer/transfer_library.h"
 
+#include <QHostAddress>
 #include <algorithm>
 
 namespace lectoria {
@@ -99,6 +100,19 @@ bool LooksLikeHtml(const QByteArray& bodyStart) {
         if (start.startsWith(opening))
             return true;
     return false;
+}
+
+bool SameSite(const QString& archive, const QString& landed) {
+    if (archive.compare(landed, Qt::CaseInsensitive) == 0)
+        return true;
+    if (!QHostAddress(archive).isNull() || !QHostAddress(landed).isNull())
+        return false;
+    const auto site = [](const QString& host) {
+        const QStringList labels = host.toLower().split(QLatin1Char('.'), Qt::SkipEmptyParts);
+        return labels.size() < 2 ? QString() : labels.mid(labels.size() - 2).join(QLatin1Char('.'));
+    };
+    const QString ours = site(archive);
+    return !ours.isEmpty() && ours == site(landed);
 }
 
 bool ReceivedBody::Add(const QByteArray& chunk) {

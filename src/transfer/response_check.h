@@ -43,6 +43,11 @@ bool ContinuesAt(const std::optional<ContentRange>& range, qint64 held, qint64 k
 bool IsHtmlType(const QByteArray& contentType);
 bool LooksLikeHtml(const QByteArray& bodyStart);
 
+// Whether a redirect that ended on `landed` stayed on the archive's own site: the same host, or
+// hosts sharing their last two labels (pdf.journal.fr and www.journal.fr). An address given as
+// a number matches only itself.
+bool SameSite(const QString& archive, const QString& landed);
+
 // The edition's bytes as they come: the count, the first bytes and the last KiB.
 struct ReceivedBody {
     qint64 received = 0;

@@ -7,6 +7,7 @@
 #include "support/test_server.h"
 #include "transfer/http_transfer_library.h"
 #include "transfer/progress_view.h"
+#include "transfer/response_check.h"
 
 #include <gtest/gtest.h>
 
@@ -139,6 +140,26 @@ TEST_F(Transfer, AnotherSitesPageIsNotAMissingEdition) {
         library.LastError().startsWith("La demande a été renvoyée vers une page web d'un autre site (localhost)"))
         << library.LastError().toStdString();
     EXPECT_EQ(Read(target), kEarlier);
+}
+
+// Which redirects stay on the archive's own site (its home page says "not there yet") and which
+// lead elsewhere (a portal).
+TEST(Redirect, StaysOnTheArchivesSiteOnlyWithinItsDomain) {
+    const struct {
+        const char* archive;
+        const char* landed;
+        bool same;
+    } cases[] = {{"pdf.journal.fr", "www.journal.fr", true},
+                 {"PDF.Journal.fr", "journal.fr", true},
+                 {"pdf.journal.fr", "a.b.journal.fr", true},
+                 {"pdf.journal.fr", "portail.wifi.fr", false},
+                 {"journal.fr", "journal.com", false},
+                 {"127.0.0.1", "localhost", false},
+                 {"127.0.0.1", "127.0.0.1", true},
+                 {"10.0.0.1", "10.0.0.2", false},
+                 {"localhost", "portail", false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(SameSite(c.archive, c.landed), c.same) << c.archive << " -> " << c.landed;
 }
 
 // A cut transfer resumes with Range, or starts over when the server sends the whole file again,
