@@ -61,6 +61,9 @@ QList<Edition> PlanCatchUp(const QStringList& papers, const QStringList& cities,
 }
 
 bool IsCompletePdf(const QString& path) {
+    // Opening a fifo or a device under an edition's name would wait on it for good.
+    if (!QFileInfo(path).isFile())
+        return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;

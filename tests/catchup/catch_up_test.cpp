@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 
 using namespace lectoria;
 using namespace lectoria::catchup;
@@ -77,6 +78,9 @@ TEST(IsCompletePdf, StartAndEndMarkersWithinTheLastKibibyte) {
     }
     EXPECT_FALSE(IsCompletePdf(folder.filePath("absent")));
     EXPECT_FALSE(IsCompletePdf(folder.path()));
+    const QString fifo = folder.filePath("fifo");
+    ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    EXPECT_FALSE(IsCompletePdf(fifo)); // answered at once, not after a writer comes
 }
 
 namespace {
