@@ -17,6 +17,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -114,15 +115,7 @@ private:
 class FetchAhead final : public TransferLibrary {
 public:
     FetchAhead(TransferLibrary& main, TransferFactory make) : main_(main), make_(std::move(make)) {}
-    ~FetchAhead() override {
-        {
-            const std::lock_guard lock(mutex_);
-            stopping_ = true;
-        }
-        changed_.notify_all();
-        for (const auto& worker : workers_)
-            worker->wait();
-    }
+    ~FetchAhead() override { Stop(); }
     FetchAhead(const FetchAhead&) = delete;
     FetchAhead& operator=(const FetchAhead&) = delete;
 
@@ -142,7 +135,37 @@ public:
         return job && (job->state == Job::Running || job->state == Job::Done);
     }
 
-    int IsConnected(const QString& url) override { return main_.IsConnected(url); }
+    // No transfer is started any more; those under way end.
+    void Stop() {
+        {
+            const std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        for (const auto& worker : workers_)
+            worker->wait();
+    }
+
+    // How a worker's transfer of `file` ended, if it has.
+    std::optional<std::pair<int, QString>> Ended(const QString& file) {
+        const std::lock_guard lock(mutex_);
+        const Job* job = Find(file);
+        if (!job || job->state != Job::Done)
+            return std::nullopt;
+        return std::make_pair(job->result, job->error);
+    }
+
+    // A transfer a worker took up has reached its host or has its own cause: asking the network
+    // again could stop the run on an edition that is written, or being written, already.
+    int IsConnected(const QString& url) override {
+        {
+            const std::lock_guard lock(mutex_);
+            for (const Job& job : jobs_)
+                if (job.url == url && (job.state == Job::Running || job.state == Job::Done))
+                    return 1;
+        }
+        return main_.IsConnected(url);
+    }
     void SetOption(const QString&, const QString&) override {}
     void ClearFiles() override { lastError_.clear(); }
     QString LastError() const override { return lastError_; }
@@ -251,6 +274,42 @@ QString HostOf(const QUrl& source) {
     return source.host() + u':' + QString::number(source.port(-1));
 }
 
+SelectionState PlannedState(const Edition& edition, const QString& folder, const ArchiveSettings& archives) {
+    SelectionState state = SelectionFor(edition.paper, edition.city, edition.day, folder);
+    BuildSourceUrl(state, archives);
+    BuildTargetFile(state);
+    return state;
+}
+
+// An edition's report once its transfer has ended with `result`.
+void SetOutcome(EditionReport& done, int result, const QString& error) {
+    if (result == TransferResult::Downloaded) {
+        done.status = EditionStatus::Fetched;
+        done.bytes = QFileInfo(done.file).size();
+        return;
+    }
+    // A web page where the edition should be is how many sites say "not there yet".
+    const bool missing = result == TransferResult::NotFound || result == TransferResult::WebPage;
+    done.status = missing ? EditionStatus::NotPublished : EditionStatus::Failed;
+    done.error = error;
+}
+
+// A run stopped early: what the workers had already fetched from `from` on is reported all the
+// same, oldest first, so that no file written is left out of the report and the notification.
+void ReportEndedAhead(FetchAhead& ahead, const QList<Edition>& editions, qsizetype from, const QString& folder,
+                      const ArchiveSettings& archives, const std::function<void(const EditionReport&)>& report) {
+    ahead.Stop();
+    for (qsizetype i = from; i < editions.size(); ++i) {
+        const SelectionState state = PlannedState(editions[i], folder, archives);
+        const auto ended = ahead.Ended(state.TargetFile);
+        if (!ended)
+            continue;
+        EditionReport done{editions[i], state.SourceUrl, state.TargetFile, EditionStatus::Fetched, 0, {}};
+        SetOutcome(done, ended->first, ended->second);
+        report(done);
+    }
+}
+
 } // namespace
 
 CatchUpResult RunCatchUp(const QList<Edition>& editions, const QString& folder, const QDate& today,
@@ -265,19 +324,16 @@ CatchUpResult RunCatchUp(const QList<Edition>& editions, const QString& folder, 
     if (parallel) {
         ahead = std::make_unique<FetchAhead>(services.transfer, parallel);
         for (const Edition& edition : editions) {
-            SelectionState state = SelectionFor(edition.paper, edition.city, edition.day, folder);
-            BuildSourceUrl(state, services.archives);
-            BuildTargetFile(state);
+            const SelectionState state = PlannedState(edition, folder, services.archives);
             if (!IsCompletePdf(state.TargetFile))
                 ahead->Plan(state.SourceUrl, state.TargetFile, HostOf(QUrl(state.SourceUrl)));
         }
     }
     TransferLibrary& library = ahead ? *ahead : services.transfer;
-    for (const Edition& edition : editions) {
-        SelectionState state = SelectionFor(edition.paper, edition.city, edition.day, folder);
+    for (qsizetype index = 0; index < editions.size(); ++index) {
+        const Edition& edition = editions[index];
+        SelectionState state = PlannedState(edition, folder, services.archives);
         EditionReport done{edition, {}, {}, EditionStatus::Fetched, 0, {}};
-        BuildSourceUrl(state, services.archives);
-        BuildTargetFile(state);
         const QUrl source(state.SourceUrl);
         const QString host = HostOf(source);
         // With workers, what was there is known from before they started: by now they may have
@@ -308,24 +364,18 @@ CatchUpResult RunCatchUp(const QList<Edition>& editions, const QString& folder, 
         DownloadContext context{nullptr,        calendar,  clock,    messages,         services.drives,
                                 services.files, folderBox, transfer, services.archives};
         DownloadSelectedEdition(state, context);
-        if (transfer.offline)
-            return {CatchUpStop::Offline, messages.refusals.join(QLatin1Char('\n'))};
-        if (!transfer.attempted) // the folder (the only check left open) was refused
-            return {CatchUpStop::Refused, messages.refusals.join(QLatin1Char('\n'))};
+        // Offline, or the folder (the only check left open) refused.
+        if (transfer.offline || !transfer.attempted) {
+            if (ahead)
+                ReportEndedAhead(*ahead, editions, index, folder, services.archives, report);
+            return {transfer.offline ? CatchUpStop::Offline : CatchUpStop::Refused,
+                    messages.refusals.join(QLatin1Char('\n'))};
+        }
         done.url = state.SourceUrl;
         done.file = state.TargetFile;
-        if (state.DownloadResult == TransferResult::Downloaded) {
-            done.bytes = QFileInfo(state.TargetFile).size();
-        } else {
-            // A web page where the edition should be is how many sites say "not there yet".
-            const bool missing =
-                state.DownloadResult == TransferResult::NotFound || state.DownloadResult == TransferResult::WebPage;
-            done.status = missing ? EditionStatus::NotPublished : EditionStatus::Failed;
-            done.error = transfer.LastError();
-            if (state.DownloadResult == TransferResult::TimedOut ||
-                state.DownloadResult == TransferResult::NetworkError)
-                silentHosts.insert(host, done.error);
-        }
+        SetOutcome(done, state.DownloadResult, transfer.LastError());
+        if (state.DownloadResult == TransferResult::TimedOut || state.DownloadResult == TransferResult::NetworkError)
+            silentHosts.insert(host, done.error);
         report(done);
     }
     return {};
