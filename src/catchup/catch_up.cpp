@@ -112,6 +112,20 @@ private:
 // Download of an edition waits for the worker's result. A host's editions wait until the action
 // reached the download of its first one (its checks passed). Once a transfer finds its host
 // silent, the editions of that host not yet started are not asked for.
+// A host that timed out, could not be reached, or whose proxy failed would make every edition
+// after it wait for the same failure.
+bool StopsTheHost(int result) {
+    return result == TransferResult::TimedOut || result == TransferResult::NetworkError ||
+           result == TransferResult::ProxyError;
+}
+
+// Said after the cause for each edition of that host left aside.
+QString SkippedNote(int result, const QString& host) {
+    if (result == TransferResult::ProxyError)
+        return QStringLiteral(" (Édition non demandée : le proxy avait déjà échoué pour le serveur %1.)").arg(host);
+    return QStringLiteral(" (Édition non demandée : le serveur %1 ne répondait déjà plus.)").arg(host);
+}
+
 class FetchAhead final : public TransferLibrary {
 public:
     FetchAhead(TransferLibrary& main, TransferFactory make) : main_(main), make_(std::move(make)) {}
@@ -252,7 +266,7 @@ private:
             job.result = result;
             job.error = error;
             job.state = Job::Done;
-            if (result == TransferResult::TimedOut || result == TransferResult::NetworkError)
+            if (StopsTheHost(result))
                 silentHosts_.insert(host, error);
             changed_.notify_all();
         }
@@ -352,9 +366,7 @@ CatchUpResult RunCatchUp(const QList<Edition>& editions, const QString& folder, 
             done.url = state.SourceUrl;
             done.file = state.TargetFile;
             done.status = EditionStatus::Failed;
-            done.error =
-                *silent +
-                QStringLiteral(" (Édition non demandée : le serveur %1 ne répondait déjà plus.)").arg(source.host());
+            done.error = *silent;
             report(done);
             continue;
         }
@@ -374,8 +386,8 @@ CatchUpResult RunCatchUp(const QList<Edition>& editions, const QString& folder, 
         done.url = state.SourceUrl;
         done.file = state.TargetFile;
         SetOutcome(done, state.DownloadResult, transfer.LastError());
-        if (state.DownloadResult == TransferResult::TimedOut || state.DownloadResult == TransferResult::NetworkError)
-            silentHosts.insert(host, done.error);
+        if (StopsTheHost(state.DownloadResult))
+            silentHosts.insert(host, done.error + SkippedNote(state.DownloadResult, source.host()));
         report(done);
     }
     return {};

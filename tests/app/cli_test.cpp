@@ -415,6 +415,25 @@ TEST_F(Cli, CatchUpStopsAskingASilentHost) {
     EXPECT_TRUE(std::is_sorted(days.begin(), days.end())) << days.join(' ').toStdString();
 }
 
+// Behind a proxy that is down, the editions not yet under way are not each tried again.
+TEST_F(Cli, CatchUpStopsAskingThroughADeadProxy) {
+    env.insert("http_proxy", QString::fromStdString(TestServer().url(""))); // nobody listens there any more
+    env.remove("no_proxy");
+    env.remove("NO_PROXY");
+    env.insert("LECTORIA_PAUSE_REPRISE", "0");
+    const Outcome run =
+        Start({"--manquantes", "--journal", "metro", "--ville", "Paris", "--dossier", folder.path(), "--json"});
+    EXPECT_EQ(run.status, 5);
+    int leftAside = 0;
+    const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+    for (const QString& line : lines) {
+        const QString error = QJsonDocument::fromJson(line.toUtf8()).object()["erreur"].toString();
+        EXPECT_TRUE(error.startsWith("Impossible de joindre le proxy 127.0.0.1:")) << line.toStdString();
+        leftAside += error.contains("(Édition non demandée : le proxy avait déjà échoué pour le serveur metro.test.)");
+    }
+    EXPECT_GE(leftAside, lines.size() - 4) << run.out.toStdString(); // at most the four under way were asked
+}
+
 // A second run, catch-up or single day, into a folder a first run holds: status 6.
 TEST_F(Cli, OneRunAtATimePerFolder) {
     TestServer archive;
