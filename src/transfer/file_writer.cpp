@@ -110,15 +110,18 @@ bool PartFileWriter::Continue() {
 #ifdef Q_OS_UNIX
     // The validator first: without it, nothing tells whether the server's file is still the one
     // the leftover began.
-    QByteArray validator;
+    // Its first line; the second, when there is one, is the size announced for the whole file.
+    QByteArray noted;
     if (const int descriptor = OpenOwnFile(validatorFile_, O_RDONLY); descriptor >= 0) {
-        validator = ReadAt(descriptor, 0, kLongestValidator + 2);
+        noted = ReadAt(descriptor, 0, kLongestValidator + 24);
         ::close(descriptor);
     }
-    if (validator.endsWith('\n'))
-        validator.chop(1);
+    const QList<QByteArray> lines = noted.split('\n');
+    const QByteArray validator = lines.value(0);
     if (!IsUsableValidator(validator))
         return false;
+    bool known = false;
+    const qint64 total = lines.value(1).toLongLong(&known);
     const int descriptor = OpenOwnFile(temporary_, O_RDWR);
     if (descriptor < 0)
         return false;
@@ -127,7 +130,7 @@ bool PartFileWriter::Continue() {
         ::close(descriptor);
         return false;
     }
-    HeldPart held{status.st_size, validator, ReadAt(descriptor, 0, 16),
+    HeldPart held{status.st_size, validator, known && total > 0 ? total : -1, ReadAt(descriptor, 0, 16),
                   ReadAt(descriptor, qMax<qint64>(0, status.st_size - kHeldTail), kHeldTail)};
     if (held.head.isEmpty() || ::lseek(descriptor, 0, SEEK_END) != status.st_size) {
         ::close(descriptor);
@@ -200,7 +203,7 @@ bool PartFileWriter::Restart() {
     return Create();
 }
 
-bool PartFileWriter::SetValidator(const QByteArray& validator) {
+bool PartFileWriter::SetValidator(const QByteArray& validator, qint64 total) {
     validatorSaved_ = false;
     if (!holding_ || !IsUsableValidator(validator))
         return false;
@@ -211,7 +214,10 @@ bool PartFileWriter::SetValidator(const QByteArray& validator) {
     // NewOnly: created here, never through a link somebody left in a shared folder.
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return false;
-    validatorSaved_ = file.write(validator + '\n') == validator.size() + 1 && file.flush();
+    QByteArray noted = validator + '\n';
+    if (total > 0)
+        noted += QByteArray::number(total) + '\n';
+    validatorSaved_ = file.write(noted) == noted.size() && file.flush();
     file.close();
     if (!validatorSaved_)
         QFile::remove(validatorFile_);

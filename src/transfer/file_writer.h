@@ -14,6 +14,7 @@ namespace lectoria {
 struct HeldPart {
     qint64 size = 0;      // 0: a fresh file
     QByteArray validator; // the ETag or Last-Modified of the answer it came from
+    qint64 total = -1;    // the size that answer announced for the whole file, when it did
     QByteArray head;      // its first bytes
     QByteArray tail;      // its last KiB
 };
@@ -31,8 +32,11 @@ public:
     // After Open: what the file already holds.
     virtual HeldPart Held() const { return {}; }
     // Notes beside the file which answer its bytes come from, so that a later run may continue it.
-    virtual bool SetValidator(const QByteArray& validator) {
+    // `total`: the size announced for the whole file (-1 when unknown), which a later answer
+    // must announce again for the bytes to be continued.
+    virtual bool SetValidator(const QByteArray& validator, qint64 total) {
         Q_UNUSED(validator);
+        Q_UNUSED(total);
         return false;
     }
     // Leaves the file and its validator for the next run (a transfer cut short); without a
@@ -74,7 +78,7 @@ public:
     void Discard() override;
     int Failure() const override { return failure_; }
     HeldPart Held() const override { return held_; }
-    bool SetValidator(const QByteArray& validator) override;
+    bool SetValidator(const QByteArray& validator, qint64 total) override;
     void Keep() override;
 
     bool Sync();    // flushes and closes the temporary file, data and size on the disk

@@ -223,7 +223,8 @@ public:
         // A leftover of an earlier run is continued with Range and If-Range: the server sends
         // the rest if its file is still the same one, the whole file otherwise.
         const HeldPart held = writer->Held();
-        if (held.size > 0 && !body.Continue(held.size, held.head, held.tail, held.validator) && !writer->Restart())
+        if (held.size > 0 && !body.Continue(held.size, held.head, held.tail, held.validator, held.total) &&
+            !writer->Restart())
             return Outcome(writer->Failure());
         Outcome outcome;
         int silentAttempts = 0;
@@ -383,7 +384,7 @@ private:
                 body.total = AnnouncedLength(reply->rawHeaderPairs());
                 const QByteArray etag = reply->rawHeader("ETag");
                 body.validator = (!etag.isEmpty() && !etag.startsWith("W/")) ? etag : reply->rawHeader("Last-Modified");
-                writer.SetValidator(body.validator); // kept beside the file, for a later run
+                writer.SetValidator(body.validator, body.total); // kept beside the file, for a later run
             }
             keeping = true;
             const qint64 missing = body.total - body.received;

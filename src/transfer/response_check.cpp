@@ -127,7 +127,7 @@ bool ReceivedBody::Add(const QByteArray& chunk) {
 }
 
 bool ReceivedBody::Continue(qint64 size, const QByteArray& firstBytes, const QByteArray& lastBytes,
-                            const QByteArray& heldValidator) {
+                            const QByteArray& heldValidator, qint64 heldTotal) {
     const QByteArray start = firstBytes.left(kPdfStart.size());
     if (size <= 0 || start.isEmpty() || !kPdfStart.startsWith(start) ||
         (start.size() < kPdfStart.size() && size != start.size()))
@@ -137,6 +137,7 @@ bool ReceivedBody::Continue(qint64 size, const QByteArray& firstBytes, const QBy
     head = start;
     tail = lastBytes.right(kTailSize);
     validator = heldValidator;
+    total = heldTotal;
     return true;
 }
 

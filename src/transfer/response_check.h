@@ -58,10 +58,11 @@ struct ReceivedBody {
 
     // Notes the next chunk; false as soon as the first bytes cannot begin a PDF.
     bool Add(const QByteArray& chunk);
-    // Takes up `size` bytes already held, from their first bytes and their last KiB; false when
-    // they cannot begin a PDF (then nothing is taken).
+    // Takes up `size` bytes already held, from their first bytes and their last KiB, of a file
+    // announced as `heldTotal` bytes (-1: not known); false when they cannot begin a PDF (then
+    // nothing is taken).
     bool Continue(qint64 size, const QByteArray& firstBytes, const QByteArray& lastBytes,
-                  const QByteArray& heldValidator);
+                  const QByteArray& heldValidator, qint64 heldTotal);
     void Reset() { *this = ReceivedBody(); }
 };
 
