@@ -50,7 +50,10 @@ bool KeptInAFile(const QSettings& settings) {
 // really is, and the link stays.
 QString RealFileOf(const QString& fileName) {
     const QFileInfo info(fileName);
-    return info.isSymLink() ? info.symLinkTarget() : info.absoluteFilePath();
+    if (!info.isSymLink())
+        return info.absoluteFilePath();
+    // Through every link of a chain; a dangling one names where the file is to be.
+    return info.exists() ? info.canonicalFilePath() : info.symLinkTarget();
 }
 
 // A save stopped half-way (the program killed, the machine off) leaves its copy under its random
@@ -63,6 +66,11 @@ void RemoveLeftoverCopies(const QString& file) {
          folder.entryList({copies, copies + QStringLiteral(".lock")}, QDir::Files | QDir::Hidden | QDir::System))
         folder.remove(name);
 }
+
+// What a new file gets before the user's umask: read and write for all.
+constexpr QFileDevice::Permissions kNewFileMode = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                                  QFileDevice::ReadOther | QFileDevice::WriteOther;
 
 // A name beside `file` that nothing else uses.
 QString ScratchNameFor(const QString& file) {
@@ -109,10 +117,10 @@ void MakeNewerThan(const QString& path, const QString& old) {
 
 class SystemFiles final : public SettingsFileSystem {
 public:
-    bool Create(const QString& path, const QByteArray& bytes) override {
+    bool Create(const QString& path, const QByteArray& bytes, QFileDevice::Permissions permissions) override {
         QFile file(path);
         // NewOnly: never an existing file, nor the target of a link planted under that name.
-        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, permissions))
             return false;
         // Brought to the disk by Sync, once QSettings has written the new value into it.
         const bool written = file.write(bytes) == bytes.size() && file.flush();
@@ -203,10 +211,13 @@ private:
             QFile::remove(check);
             return false;
         };
-        if (!files_.Create(scratch, before))
+        // A private file (its addresses may hold a password) is never copied where others read it.
+        const bool existed = QFileInfo::exists(file);
+        const QFileDevice::Permissions mode = existed ? QFileInfo(file).permissions() : kNewFileMode;
+        if (!files_.Create(scratch, before, mode))
             return fail();
-        if (QFileInfo::exists(file))
-            QFile::setPermissions(scratch, QFileInfo(file).permissions());
+        if (existed) // what the user's umask took off at creation
+            QFile::setPermissions(scratch, mode);
         std::optional<QVariantMap> meant = ValuesIn(scratch, format);
         if (!meant)
             return fail();

@@ -2,6 +2,7 @@
 
 #include "rules/selection_state.h"
 
+#include <QFileDevice>
 #include <QString>
 #include <QVariant>
 #include <memory>
@@ -37,8 +38,9 @@ std::unique_ptr<SettingsStore> MakeFileSettingsStore(const QString& fileName);
 class SettingsFileSystem {
 public:
     virtual ~SettingsFileSystem() = default;
-    // A new file `path` (that must not exist yet) holding `bytes`; false if any of it failed.
-    virtual bool Create(const QString& path, const QByteArray& bytes) = 0;
+    // A new file `path` (that must not exist yet) holding `bytes`, created with no more than
+    // `permissions`; false if any of it failed.
+    virtual bool Create(const QString& path, const QByteArray& bytes, QFileDevice::Permissions permissions) = 0;
     // Brings what was written to `path` to the disk.
     virtual bool Sync(const QString& path) = 0;
     // Puts `from` in place of `to` in one step, replacing it, and syncs their folder.

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QProcess>
 #include <QSettings>
@@ -127,11 +128,14 @@ namespace {
 
 // The system's file operations, with one step failing the way a full disk makes it fail.
 struct FaultyFiles final : SettingsFileSystem {
-    enum Fault { CreateCut, SyncFails, SyncFindsItEmpty, FirstRenameFails, LastRenameFails };
+    enum Fault { CreateCut, SyncFails, SyncFindsItEmpty, FirstRenameFails, LastRenameFails, NoFault };
     explicit FaultyFiles(Fault f) : fault(f) {}
-    bool Create(const QString& path, const QByteArray& bytes) override {
-        if (fault != CreateCut)
-            return real.Create(path, bytes);
+    bool Create(const QString& path, const QByteArray& bytes, QFileDevice::Permissions permissions) override {
+        if (fault != CreateCut) {
+            const bool created = real.Create(path, bytes, permissions);
+            createdWith = QFileInfo(path).permissions();
+            return created;
+        }
         Write(path, bytes.left(bytes.size() / 2)); // ENOSPC half-way
         return false;
     }
@@ -148,6 +152,7 @@ struct FaultyFiles final : SettingsFileSystem {
     }
     Fault fault;
     int renames = 0;
+    QFileDevice::Permissions createdWith;
     SettingsFileSystem& real = SystemSettingsFileSystem();
 };
 
@@ -174,6 +179,26 @@ TEST_F(SettingsFile, AFailedSaveKeepsThePreviousFileWhole) {
     EXPECT_TRUE(MakeFileSettingsStore(file)->WriteNumber(kCityValueName, 3));
     EXPECT_EQ(Read(file), kStoredThenThree);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Lectoria.conf"});
+}
+
+// Dotfiles kept elsewhere through a chain of links: the file is replaced where it really is, the
+// links stay, and a private file is never readable by others, not even while it is being saved.
+TEST_F(SettingsFile, APrivateFileBehindLinksStaysWhereAndAsItIs) {
+    ASSERT_TRUE(QDir(dir.path()).mkpath("dotfiles"));
+    const QString real = dir.filePath("dotfiles/Lectoria.conf");
+    const QString middle = dir.filePath("intermediaire.conf");
+    const QString file = dir.filePath("Lectoria.conf");
+    Write(real, kStored);
+    const auto owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    ASSERT_TRUE(QFile::setPermissions(real, owner));
+    ASSERT_TRUE(QFile::link(real, middle) && QFile::link(middle, file));
+    FaultyFiles files(FaultyFiles::NoFault);
+    EXPECT_TRUE(MakeFileSettingsStore(file, files)->WriteNumber(kCityValueName, 3));
+    EXPECT_EQ(Read(real), kStoredThenThree);
+    EXPECT_TRUE(QFileInfo(middle).isSymLink() && QFileInfo(file).isSymLink());
+    const auto others = QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    EXPECT_FALSE(files.createdWith & others);
+    EXPECT_FALSE(QFileInfo(real).permissions() & others);
 }
 
 // The settings file alone on a small file system (a tmpfs in a mount namespace of its own), filled
