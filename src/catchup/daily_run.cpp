@@ -145,12 +145,15 @@ QString SystemdPath(QString path) {
 
 // Once the program is removed (apt purge keeps each user's units), the timer still fires: the
 // condition makes each morning's run a quiet skip instead of a failure.
+// A oneshot service has no time limit of its own: a server that trickles a byte now and then
+// would hold the run, and its folder's lock, until the next morning's run is skipped too.
 QString ServiceUnit(const ScheduleSetup& setup) {
     return QStringLiteral("[Unit]\n"
                           "Description=Lectoria : éditions du jour manquantes\n"
                           "ConditionPathExists=%1\n\n"
                           "[Service]\n"
                           "Type=oneshot\n"
+                          "TimeoutStartSec=2h\n"
                           "ExecStart=%2\n")
         .arg(SystemdPath(setup.program), CommandLine(setup, SystemdQuoted));
 }

@@ -121,5 +121,6 @@ TEST(DailyRun, TheServiceRunsOnlyWhileTheProgramIsThere) {
                                                  "ConditionPathExists=/opt/100%% Lectoria/lectoria-cli\n\n"
                                                  "[Service]\n"
                                                  "Type=oneshot\n"
+                                                 "TimeoutStartSec=2h\n"
                                                  "ExecStart=\"/opt/100%% Lectoria/lectoria-cli\" \"--manquantes\"\n");
 }
