@@ -404,6 +404,16 @@ QString ListingCause(const std::error_code& error) {
     return QStringLiteral("erreur système %1").arg(error.value());
 }
 
+// "<edition>.part" and "<edition>.part.validateur" become "<edition>"; false for any other name.
+bool StripPartialSuffix(QString& fileName) {
+    for (const QLatin1String suffix : {QLatin1String(".part"), QLatin1String(".part.validateur")})
+        if (fileName.endsWith(suffix)) {
+            fileName.chop(suffix.size());
+            return true;
+        }
+    return false;
+}
+
 } // namespace
 
 void RemoveOldEditions(const QString& folder, const QStringList& papers, const QStringList& cities, const QDate& today,
@@ -427,9 +437,16 @@ void RemoveOldEditions(const QString& folder, const QStringList& papers, const Q
     const QDir dir(folder);
     const QDate oldestKept = today.addDays(-keepDays);
     for (const QFileInfo& entry : dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name)) {
-        const auto name = ParseEditionFileName(entry.fileName());
+        QString fileName = entry.fileName();
+        // What an interrupted download of an edition this old left: it will not be asked for again.
+        const bool partial = StripPartialSuffix(fileName);
+        const auto name = ParseEditionFileName(fileName);
         if (!name || name->day >= oldestKept || !papers.contains(name->paperName) || !cities.contains(name->cityName))
             continue;
+        if (partial) {
+            QFile::remove(entry.filePath());
+            continue;
+        }
         EditionReport removed{{name->paperName, name->cityName, name->day},
                               {},
                               entry.filePath(),
