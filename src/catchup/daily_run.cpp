@@ -206,6 +206,11 @@ ScheduleOutcome UnscheduleWithSystemd(const ScheduleSetup& setup, CommandRunner&
         return {false, {}, {QStringLiteral("Impossible de supprimer %1.").arg(kTimerName)}};
     if (!QFile::remove(folder.filePath(kServiceName)) && folder.exists(kServiceName))
         return {false, {}, {QStringLiteral("Impossible de supprimer %1.").arg(kServiceName)}};
+    // What "systemctl enable" made, which "disable" could not undo without systemd: left, the
+    // link would dangle for good.
+    const QString enabled = folder.filePath(QStringLiteral("timers.target.wants/") + kTimerName);
+    if (!running && QFileInfo(enabled).isSymLink())
+        QFile::remove(enabled);
     if (running)
         Systemctl(runner, {QStringLiteral("daemon-reload")});
     return {true, {QStringLiteral("Téléchargement quotidien déprogrammé.")}, {}};

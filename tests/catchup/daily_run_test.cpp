@@ -123,4 +123,13 @@ TEST(DailyRun, TheServiceRunsOnlyWhileTheProgramIsThere) {
                                                  "Type=oneshot\n"
                                                  "TimeoutStartSec=2h\n"
                                                  "ExecStart=\"/opt/100%% Lectoria/lectoria-cli\" \"--manquantes\"\n");
+
+    // Removed while systemd is not running (no "systemctl disable"): its enabling link goes too.
+    const QString wants = config.filePath("systemd/user/timers.target.wants");
+    ASSERT_TRUE(QDir().mkpath(wants));
+    ASSERT_TRUE(QFile::link("../lectoria.timer", wants + "/lectoria.timer"));
+    runner.answer.output = "offline";
+    EXPECT_TRUE(UnscheduleDailyRun(setup, runner).done);
+    EXPECT_EQ(QDir(config.filePath("systemd/user")).entryList(QDir::Files | QDir::System), QStringList{});
+    EXPECT_FALSE(QFileInfo(wants + "/lectoria.timer").isSymLink());
 }
