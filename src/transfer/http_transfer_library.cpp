@@ -66,18 +66,23 @@ bool IsProxyError(QNetworkReply::NetworkError error) {
     }
 }
 
-// "hôte:port" of the proxy a request for `url` goes through, empty when it goes direct.
-QString ProxyFor(const QUrl& url) {
+// The proxy a request for `url` goes through, if any.
+std::optional<QNetworkProxy> ProxyFor(const QUrl& url) {
     const QList<QNetworkProxy> proxies = QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(url));
     for (const QNetworkProxy& proxy : proxies)
         if (proxy.type() != QNetworkProxy::NoProxy && proxy.type() != QNetworkProxy::DefaultProxy)
-            return proxy.hostName() + u':' + QString::number(proxy.port());
-    return {};
+            return proxy;
+    return std::nullopt;
 }
 
 QString ProxySentence(QNetworkReply::NetworkError error, const QUrl& url) {
-    QString proxy = ProxyFor(url);
-    proxy = proxy.isEmpty() ? QStringLiteral("du système") : proxy;
+    const std::optional<QNetworkProxy> used = ProxyFor(url);
+    const QString proxy = used ? used->hostName() + u':' + QString::number(used->port()) : QStringLiteral("du système");
+    if (error == QNetworkReply::ProxyAuthenticationRequiredError && used && !used->user().isEmpty())
+        return QStringLiteral("Le proxy %1 refuse l'identifiant ou le mot de passe donnés (erreur 407) : vérifiez-les "
+                              "dans http_proxy ou https_proxy (http://nom:motdepasse@hôte:port, un caractère "
+                              "spécial écrit %XX).")
+            .arg(proxy);
     if (error == QNetworkReply::ProxyAuthenticationRequiredError)
         return QStringLiteral("Le proxy %1 demande un identifiant et un mot de passe (erreur 407) : indiquez-les dans "
                               "http_proxy ou https_proxy, sous la forme http://nom:motdepasse@hôte:port.")
@@ -88,6 +93,25 @@ QString ProxySentence(QNetworkReply::NetworkError error, const QUrl& url) {
 }
 
 #if QT_CONFIG(ssl)
+bool IsSystemStore(const QString& path);
+
+// SSL_CERT_FILE or SSL_CERT_DIR set to a place that gives no certificate (a typing error, a file
+// in another format) would otherwise leave the user wondering why their authority is not used.
+QString UnreadableStores() {
+    QString said;
+    const QString file = qEnvironmentVariable("SSL_CERT_FILE");
+    if (!file.isEmpty() && !IsSystemStore(file) && QSslCertificate::fromPath(file, QSsl::Pem).isEmpty())
+        said += QStringLiteral(" SSL_CERT_FILE (%1) ne contient aucun certificat lisible au format PEM.")
+                    .arg(QDir::toNativeSeparators(file));
+    for (const QString& folder : qEnvironmentVariable("SSL_CERT_DIR").split(QDir::listSeparator(), Qt::SkipEmptyParts))
+        if (!IsSystemStore(folder) && QSslCertificate::fromPath(QDir(folder).filePath(QStringLiteral("*")), QSsl::Pem,
+                                                                QSslCertificate::PatternSyntax::Wildcard)
+                                          .isEmpty())
+            said += QStringLiteral(" Le dossier %1 de SSL_CERT_DIR ne contient aucun certificat lisible au format PEM.")
+                        .arg(QDir::toNativeSeparators(folder));
+    return said;
+}
+
 // The sentence for a refused certificate, with Qt's own reason. An expired certificate or one
 // made out for another name says so before an authority that is not known.
 QString CertificateSentence(const QString& host, const QList<QSslError>& errors) {
@@ -114,7 +138,8 @@ QString CertificateSentence(const QString& host, const QList<QSslError>& errors)
     case QSslError::CertificateUntrusted:
         return QStringLiteral("Le certificat du serveur %1 n'est pas reconnu (%2). Une autorité de certification "
                               "privée s'ajoute avec les variables SSL_CERT_FILE ou SSL_CERT_DIR.")
-            .arg(host, reason);
+                   .arg(host, reason) +
+               UnreadableStores();
     default:
         return QStringLiteral("Le certificat du serveur %1 est refusé (%2).").arg(host, reason);
     }
@@ -513,7 +538,7 @@ private:
         }
         if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError)
             return set(TransferResult::TimedOut, true);
-        if (status == 0 && error != QNetworkReply::NoError && !ProxyFor(lastUrl).isEmpty()) {
+        if (status == 0 && error != QNetworkReply::NoError && ProxyFor(lastUrl)) {
             // Through a proxy, the connection that failed is the one to the proxy.
             outcome.detail = ProxySentence(error, lastUrl);
             return set(TransferResult::ProxyError, IsTransientNetworkError(error));

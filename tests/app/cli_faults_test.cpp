@@ -86,6 +86,7 @@ struct Fault {
     const char* says; // the start of the failure's sentence; none for a success
     After after;
     std::function<void(Rig&)> setUp = nullptr;
+    const char* alsoSays = nullptr; // further on in the sentence
 };
 
 void PrintTo(const Fault& fault, std::ostream* os) {
@@ -143,6 +144,14 @@ const Fault kFaults[] = {
          a.set_header("Proxy-Authenticate", "Basic realm=\"proxy\"");
      },
      5, "Le proxy 127.0.0.1:", After::Kept, [](Rig& r) { ThroughProxy(r, QString::fromStdString(r.server.url(""))); }},
+    {"ProxyRefusesTheCredentialsGiven",
+     [](Rig&, auto&, auto& a) {
+         a.status = 407;
+         a.set_header("Proxy-Authenticate", "Basic realm=\"proxy\"");
+     },
+     5, "Le proxy 127.0.0.1:", After::Kept,
+     [](Rig& r) { ThroughProxy(r, QString::fromStdString(r.server.url("")).replace("http://", "http://nom:faux@")); },
+     "refuse l'identifiant ou le mot de passe donnés (erreur 407)"},
     {"ProxyDown", nullptr, 5, "Impossible de joindre le proxy 127.0.0.1:", After::Kept,
      [](Rig& r) { ThroughProxy(r, QString::fromStdString(TestServer().url(""))); }},
     // No archive set anywhere, and offline: the setting to fill in is named, nothing is asked.
@@ -246,6 +255,9 @@ TEST_P(CliFault, SaysWhyAndLosesNothing) {
     if (fault.says) {
         EXPECT_TRUE(run.err.startsWith(QString("Échec du téléchargement : ") + fault.says)) << run.err.toStdString();
         EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString(); // our sentence and nothing else
+        if (fault.alsoSays) {
+            EXPECT_TRUE(run.err.contains(QString::fromUtf8(fault.alsoSays))) << run.err.toStdString();
+        }
         EXPECT_TRUE(run.out.isEmpty());
     } else {
         EXPECT_EQ(run.err, "");
