@@ -107,11 +107,6 @@ private:
     QDate today_;
 };
 
-// The editions a catch-up fetches, taken ahead by worker threads (up to kEditionsAtOnce per
-// host, each with a library of its own) while the run goes through them in order: the action's
-// Download of an edition waits for the worker's result. A host's editions wait until the action
-// reached the download of its first one (its checks passed). Once a transfer finds its host
-// silent, the editions of that host not yet started are not asked for.
 // A host that timed out, could not be reached, or whose proxy failed would make every edition
 // after it wait for the same failure.
 bool StopsTheHost(int result) {
@@ -126,6 +121,11 @@ QString SkippedNote(int result, const QString& host) {
     return QStringLiteral(" (Édition non demandée : le serveur %1 ne répondait déjà plus.)").arg(host);
 }
 
+// The editions a catch-up fetches, taken ahead by worker threads (up to kEditionsAtOnce per
+// host, each with a library of its own) while the run goes through them in order: the action's
+// Download of an edition waits for the worker's result. A host's editions wait until the action
+// reached the download of its first one (its checks passed). Once a transfer finds its host
+// silent, the editions of that host not yet started are not asked for.
 class FetchAhead final : public TransferLibrary {
 public:
     FetchAhead(TransferLibrary& main, TransferFactory make) : main_(main), make_(std::move(make)) {}
