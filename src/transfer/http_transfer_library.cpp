@@ -95,18 +95,25 @@ QString ProxySentence(QNetworkReply::NetworkError error, const QUrl& url) {
 #if QT_CONFIG(ssl)
 bool IsSystemStore(const QString& path);
 
+// The PEM certificates of a file (SSL_CERT_FILE) or of a folder's files (SSL_CERT_DIR).
+QList<QSslCertificate> CertificatesInFile(const QString& file) {
+    return QSslCertificate::fromPath(file, QSsl::Pem);
+}
+QList<QSslCertificate> CertificatesInFolder(const QString& folder) {
+    return QSslCertificate::fromPath(QDir(folder).filePath(QStringLiteral("*")), QSsl::Pem,
+                                     QSslCertificate::PatternSyntax::Wildcard);
+}
+
 // SSL_CERT_FILE or SSL_CERT_DIR set to a place that gives no certificate (a typing error, a file
 // in another format) would otherwise leave the user wondering why their authority is not used.
 QString UnreadableStores() {
     QString said;
     const QString file = qEnvironmentVariable("SSL_CERT_FILE");
-    if (!file.isEmpty() && !IsSystemStore(file) && QSslCertificate::fromPath(file, QSsl::Pem).isEmpty())
+    if (!file.isEmpty() && !IsSystemStore(file) && CertificatesInFile(file).isEmpty())
         said += QStringLiteral(" SSL_CERT_FILE (%1) ne contient aucun certificat lisible au format PEM.")
                     .arg(QDir::toNativeSeparators(file));
     for (const QString& folder : qEnvironmentVariable("SSL_CERT_DIR").split(QDir::listSeparator(), Qt::SkipEmptyParts))
-        if (!IsSystemStore(folder) && QSslCertificate::fromPath(QDir(folder).filePath(QStringLiteral("*")), QSsl::Pem,
-                                                                QSslCertificate::PatternSyntax::Wildcard)
-                                          .isEmpty())
+        if (!IsSystemStore(folder) && CertificatesInFolder(folder).isEmpty())
             said += QStringLiteral(" Le dossier %1 de SSL_CERT_DIR ne contient aucun certificat lisible au format PEM.")
                         .arg(QDir::toNativeSeparators(folder));
     return said;
@@ -159,11 +166,10 @@ bool IsSystemStore(const QString& path) {
 std::optional<QSslConfiguration> ReadTrust(const QString& file, const QString& folders) {
     QList<QSslCertificate> extra;
     if (!file.isEmpty() && !IsSystemStore(file))
-        extra += QSslCertificate::fromPath(file, QSsl::Pem);
+        extra += CertificatesInFile(file);
     for (const QString& folder : folders.split(QDir::listSeparator(), Qt::SkipEmptyParts))
         if (!IsSystemStore(folder))
-            extra += QSslCertificate::fromPath(QDir(folder).filePath(QStringLiteral("*")), QSsl::Pem,
-                                               QSslCertificate::PatternSyntax::Wildcard);
+            extra += CertificatesInFolder(folder);
     if (extra.isEmpty())
         return std::nullopt;
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
