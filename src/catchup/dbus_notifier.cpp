@@ -18,6 +18,9 @@ const QString kDefaultAction = QStringLiteral("default"); // a click on the noti
 const QString kIconName = QStringLiteral("fr.orvane.Lectoria");
 const QString kDesktopEntry = QStringLiteral("fr.orvane.Lectoria");
 constexpr int kCallTimeoutMs = 10000;
+// Qt D-Bus does not always hand signals over in the order they came: the click (ActionInvoked)
+// was seen after the close that the service sent behind it, once in a few dozen runs.
+constexpr int kLateClickMs = 500;
 
 QDBusMessage Call(const QString& method) {
     return QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
@@ -84,6 +87,18 @@ void DBusNotifier::Answer(uint id, bool open) {
     // first answer (a service closes a notification once its action is chosen).
     if (!shown_ || id != id_ || answered_)
         return;
+    if (open)
+        return Settle(true);
+    if (closing_)
+        return;
+    closing_ = true;
+    QTimer::singleShot(kLateClickMs, this, [this] {
+        if (!answered_)
+            Settle(false);
+    });
+}
+
+void DBusNotifier::Settle(bool open) {
     answered_ = true;
     open_ = open;
     if (waiting_)

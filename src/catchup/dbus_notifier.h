@@ -26,12 +26,14 @@ private slots:
 
 private:
     void Answer(uint id, bool open);
+    void Settle(bool open);
 
     QDBusConnection bus_;
     bool shown_ = false;
     bool canOpen_ = false;
     uint id_ = 0;
     bool answered_ = false;
+    bool closing_ = false; // closed, and waiting a moment for a click that may come after
     bool open_ = false;
     QEventLoop* waiting_ = nullptr;
 };

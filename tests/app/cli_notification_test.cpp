@@ -143,6 +143,9 @@ TEST(CliNotification, OneNoticeAfterACatchUpAndOuvrirOpensTheNewest) {
     };
     const Case cases[] = {
         {"ouvrir", "cliquer", "--journal tous --silencieux", 0, "2 éditions arrivées", arrived, kOpens},
+        // The close handed over before the click it followed: the click still counts.
+        {"clic reçu après la fermeture", "cliquer-tard", "--journal tous --silencieux", 0, "2 éditions arrivées",
+         arrived, kOpens},
         {"rien de nouveau", "cliquer", "--journal tous", 0, "", "", kPresent},
         {"pas de bus", nullptr, "--journal tous", 0, "", "", kNoBus},
         {"bus sans service", nullptr, "--journal tous"},

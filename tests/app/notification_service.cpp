@@ -1,9 +1,10 @@
 // A stand-in for the desktop's notification service, for the command line's tests. It owns
 // org.freedesktop.Notifications on the bus named by DBUS_SESSION_BUS_ADDRESS, appends each Notify
 // call to FILE as one JSON line, then answers as told: "cliquer" chooses the action « ouvrir »,
+// "cliquer-tard" too but sends the close first (the order Qt D-Bus sometimes hands them over in),
 // "fermer" closes the notification, "rien" leaves it up. It prints "pret" once the name is its own.
 //
-//     lectoria-test-notifications FILE cliquer|fermer|rien
+//     lectoria-test-notifications FILE cliquer|cliquer-tard|fermer|rien
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QFile>
@@ -53,7 +54,9 @@ public slots:
             if (answer_ == QLatin1String("rien"))
                 return;
             emit NotificationClosed(id - 1, 2);
-            if (answer_ == QLatin1String("cliquer"))
+            if (answer_ == QLatin1String("cliquer-tard"))
+                emit NotificationClosed(id, 2);
+            if (answer_.startsWith(QLatin1String("cliquer")))
                 emit ActionInvoked(id, QStringLiteral("ouvrir"));
             emit NotificationClosed(id, 2);
         });
