@@ -56,6 +56,11 @@ struct ServerCase {
     int hits;          // requests the server saw; 0: not counted
 };
 
+// Named in ctest's listing and in failures by its case name, not by a dump of its bytes.
+void PrintTo(const ServerCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 const char kBusy[] = "Le serveur est momentanément indisponible (erreur 503).";
 const char kWebPage[] =
     "L'archive a répondu par une page web au lieu de l'édition : elle n'est sans doute pas (encore) publiée.";

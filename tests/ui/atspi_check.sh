@@ -11,7 +11,7 @@ if [ "${1:-}" != "--dans-la-session" ]; then
     lectoria="${1:?Usage : atspi_check.sh CHEMIN_DE_LECTORIA}"
     [ -x "$lectoria" ] || { echo "Programme introuvable : $lectoria" >&2; exit 1; }
     exiger
-    exec dbus-run-session -- xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" "$0" --dans-la-session "$lectoria"
+    lancer_session "$0" --dans-la-session "$lectoria"
 fi
 
 ouvrir_session_accessible

@@ -3,7 +3,8 @@
 # a private session bus, the accessibility bus, Xvfb with openbox as window manager, Orca with
 # its debug file, and orca_speech.py pressing keys and reading what Orca said after each one.
 #   tests/ui/orca_check.sh build/src/app/lectoria
-# Exit code 77 (skipped, with the reason) where Orca, the window manager or the buses are missing.
+# Exit code 77 (skipped, with the reason) where Orca, the window manager or the buses are missing;
+# an Orca that is there but says nothing fails.
 set -euo pipefail
 ici="$(cd "$(dirname "$0")" && pwd)"
 . "$ici/session_accessible.sh"
@@ -12,11 +13,24 @@ if [ "${1:-}" != "--dans-la-session" ]; then
     lectoria="${1:?Usage : orca_check.sh CHEMIN_DE_LECTORIA}"
     [ -x "$lectoria" ] || { echo "Programme introuvable : $lectoria" >&2; exit 1; }
     exiger orca openbox xdotool
-    exec dbus-run-session -- xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" "$0" --dans-la-session "$lectoria"
+    lancer_session "$0" --dans-la-session "$lectoria"
 fi
 
 ouvrir_session_accessible
 export HOME="$travail" # Orca's own settings, fresh for each run
+
+# Orca hands its speech to speech-dispatcher, which it starts in this session. With no sound server
+# and no sound card, its default output opens nothing: it takes the first utterances, then stops
+# answering, and Orca waits on it for good. ALSA's null device always opens, with or without sound.
+mkdir -p "$XDG_CONFIG_HOME/speech-dispatcher"
+cat >"$XDG_CONFIG_HOME/speech-dispatcher/speechd.conf" <<'CONF'
+LogLevel 3
+LogDir "default"
+AudioOutputMethod "alsa"
+AudioALSADevice "null"
+AddModule "espeak-ng" "sd_espeak-ng" "espeak-ng.conf"
+DefaultModule espeak-ng
+CONF
 openbox >"$travail/openbox.log" 2>&1 &
 pids+=($!)
 
@@ -47,5 +61,7 @@ if [ "$statut" -ne 0 ] && [ "$statut" -ne 77 ]; then
     cat "$travail/lectoria.log" >&2 || true
     echo "--- sortie d'Orca :" >&2
     tail -20 "$travail/orca.log" >&2 || true
+    echo "--- journal de speech-dispatcher :" >&2
+    tail -20 "$XDG_RUNTIME_DIR/speech-dispatcher/log/speech-dispatcher.log" >&2 || true
 fi
 exit "$statut"

@@ -2,9 +2,15 @@
 # technologies. Defines
 #   ignorer MESSAGE...        : says why the check cannot run here, and ends it with code 77;
 #   exiger PROGRAMME...       : ignorer unless each program and the accessibility bus are installed;
+#   lancer_session ARGS...    : runs ARGS (the calling script again) inside a private session bus
+#                               and Xvfb;
 #   ouvrir_session_accessible : (inside dbus-run-session and xvfb-run) a private work folder in
 #                               $travail, XDG folders in it, the accessibility bus started and
-#                               enabled; every process added to the pids array is killed at the end.
+#                               enabled; at the end, every process added to the pids array is
+#                               killed, then everything else the session started, whatever it
+#                               detached (the accessibility bus's dbus-daemon, speech-dispatcher).
+
+. "$(dirname "${BASH_SOURCE[0]}")/../support/processes.sh"
 
 ignorer() {
     echo "IGNORÉ : $*" >&2
@@ -20,16 +26,33 @@ exiger() {
     /usr/bin/python3 -c 'import pyatspi' 2>/dev/null || ignorer "pyatspi manque (paquet python3-pyatspi)"
 }
 
+lancer_session() {
+    exec dbus-run-session -- xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" "$@"
+}
+
+fermer_session() {
+    local pid
+    # (stderr aside: the shell's « Killed » notices for its own jobs say nothing wrong.)
+    for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done
+    arreter_marques "LECTORIA_SESSION_ESSAI=$LECTORIA_SESSION_ESSAI" 2>/dev/null ||
+        echo "Des processus de la session n'ont pas pu être arrêtés." >&2
+    wait 2>/dev/null || true
+    rm -rf "$travail"
+}
+
 ouvrir_session_accessible() {
     # The window must reach this display whatever the caller's environment chose (offscreen, Wayland).
     unset QT_QPA_PLATFORM WAYLAND_DISPLAY
     travail="$(mktemp -d)"
     chmod 700 "$travail"
+    # Inherited by every process started from here, daemons included: how the end finds them all.
+    # (The session bus and Xvfb, started before, are stopped by dbus-run-session and xvfb-run.)
+    export LECTORIA_SESSION_ESSAI="$travail"
     export XDG_RUNTIME_DIR="$travail/run" XDG_CONFIG_HOME="$travail/config"
     mkdir -m 700 "$XDG_RUNTIME_DIR"
     pids=()
     # Orca may not stop on SIGTERM while it waits for a dead application: all are killed outright.
-    trap 'for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done; wait 2>/dev/null || true; rm -rf "$travail"' EXIT
+    trap fermer_session EXIT
 
     /usr/libexec/at-spi-bus-launcher --launch-immediately >"$travail/bus.log" 2>&1 &
     pids+=($!)

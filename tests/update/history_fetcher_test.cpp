@@ -35,6 +35,11 @@ struct FetchCase {
     bool cancel = false; // from the event loop, while the fetch waits
 };
 
+// Named in ctest's listing and in failures by its case name, not by a dump of its bytes.
+void PrintTo(const FetchCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 std::vector<FetchCase> FetchCases() {
     const std::string history = "Historique Lectoria\r\n*1.1.8\tCorrections mineures\r\n";
     const std::string page = "Historique Lectoria *1.1.8\t";

@@ -66,6 +66,11 @@ struct CheckCase {
     QString opened;  // empty: nothing opened
 };
 
+// Named in ctest's listing and in failures by its case name, not by a dump of its bytes.
+void PrintTo(const CheckCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 std::vector<CheckCase> CheckCases() {
     const QString archive = QStringLiteral("http://auteur.test:8080/divers/download/VB/Lectoria.zip");
     const QString page = QStringLiteral("http://auteur.test:8080/applis.htm#lctr");
