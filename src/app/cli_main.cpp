@@ -215,16 +215,11 @@ int RunMissingEditions(const Request& request) {
     SystemFileLookup files;
     const ArchiveSettings archives = LoadConfiguredArchiveSettings();
     CatchUpServices services{*drives, files, library, archives};
-    // The editions come several at a time, each worker on its own connection, without a
-    // progress line (the lines of several transfers would mix); the report keeps their order.
-    const TransferFactory parallel = [] {
-        TransferTuning tuning = TuningFromEnvironment();
-        tuning.showProgress = false;
-        return std::unique_ptr<TransferLibrary>(std::make_unique<HttpTransferLibrary>(std::move(tuning)));
-    };
+    // The editions come several at a time over the library's one network manager (on one
+    // connection to a server speaking HTTP/2), without a progress line; the report keeps their order.
     const auto add = [&printer](const EditionReport& edition) { printer.Add(edition); };
     const CatchUpResult result = RunCatchUp(PlanCatchUp(request.papers, cities, today, request.keepDays),
-                                            request.folder, today, services, add, parallel);
+                                            request.folder, today, services, add, &library);
     if (result.stop != CatchUpStop::None) {
         Err() << result.refusal << Qt::endl;
         lock.reset();

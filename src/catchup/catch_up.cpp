@@ -7,16 +7,14 @@
 #include "storage/durable_file.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
-#include <QThread>
 #include <QUrl>
 #include <algorithm>
-#include <condition_variable>
 #include <filesystem>
-#include <mutex>
 #include <optional>
 #include <system_error>
 #include <vector>
@@ -121,63 +119,61 @@ QString SkippedNote(int result, const QString& host) {
     return QStringLiteral(" (Édition non demandée : le serveur %1 ne répondait déjà plus.)").arg(host);
 }
 
-// The editions a catch-up fetches, taken ahead by worker threads (up to kEditionsAtOnce per
-// host, each with a library of its own) while the run goes through them in order: the action's
-// Download of an edition waits for the worker's result. A host's editions wait until the action
+QString HostOf(const QUrl& source) {
+    return source.host() + u':' + QString::number(source.port(-1));
+}
+
+// The editions a catch-up fetches, taken ahead side by side while the run goes through them in
+// order: the action's Download of an edition waits, in the event loop, for its transfer's end.
+// Everything runs on this thread; the transfers move on while the run waits. Each host has as
+// many transfers under way as it is worth (a few connections for HTTP/1.1, every edition at once
+// once the server is seen multiplexing them over HTTP/2). A host's editions wait until the action
 // reached the download of its first one (its checks passed). Once a transfer finds its host
 // silent, the editions of that host not yet started are not asked for.
 class FetchAhead final : public TransferLibrary {
 public:
-    FetchAhead(TransferLibrary& main, TransferFactory make) : main_(main), make_(std::move(make)) {}
-    ~FetchAhead() override { Stop(); }
+    FetchAhead(TransferLibrary& main, ConcurrentTransfers& transfers) : main_(main), transfers_(transfers) {
+        transfers_.onMoreAtOnce = [this](const QString& url) { Pump(HostOf(QUrl(url))); };
+    }
+    ~FetchAhead() override {
+        Stop();
+        transfers_.onMoreAtOnce = nullptr;
+    }
     FetchAhead(const FetchAhead&) = delete;
     FetchAhead& operator=(const FetchAhead&) = delete;
 
     void Plan(const QString& url, const QString& file, const QString& host) {
-        jobs_.append({url, file, host, Job::Waiting, TransferResult::NetworkError, {}});
+        jobs_.push_back({url, file, host, Job::Waiting, TransferResult::NetworkError, {}});
     }
 
-    bool Planned(const QString& file) {
-        const std::lock_guard lock(mutex_);
-        return Find(file) != nullptr;
-    }
+    bool Planned(const QString& file) const { return Find(file) != nullptr; }
 
-    // Whether a worker took up the transfer of `file` (or is done with it).
-    bool Started(const QString& file) {
-        const std::lock_guard lock(mutex_);
+    // Whether the transfer of `file` was started (or is done).
+    bool Started(const QString& file) const {
         const Job* job = Find(file);
         return job && (job->state == Job::Running || job->state == Job::Done);
     }
 
     // No transfer is started any more; those under way end.
     void Stop() {
-        {
-            const std::lock_guard lock(mutex_);
-            stopping_ = true;
-        }
-        changed_.notify_all();
-        for (const auto& worker : workers_)
-            worker->wait();
+        stopping_ = true;
+        WaitUntil([this] { return running_ == 0; });
     }
 
-    // How a worker's transfer of `file` ended, if it has.
-    std::optional<std::pair<int, QString>> Ended(const QString& file) {
-        const std::lock_guard lock(mutex_);
+    // How the transfer of `file` ended, if it has.
+    std::optional<std::pair<int, QString>> Ended(const QString& file) const {
         const Job* job = Find(file);
         if (!job || job->state != Job::Done)
             return std::nullopt;
         return std::make_pair(job->result, job->error);
     }
 
-    // A transfer a worker took up has reached its host or has its own cause: asking the network
+    // A transfer already started has reached its host or has its own cause: asking the network
     // again could stop the run on an edition that is written, or being written, already.
     int IsConnected(const QString& url) override {
-        {
-            const std::lock_guard lock(mutex_);
-            for (const Job& job : jobs_)
-                if (job.url == url && (job.state == Job::Running || job.state == Job::Done))
-                    return 1;
-        }
+        for (const Job& job : jobs_)
+            if (job.url == url && (job.state == Job::Running || job.state == Job::Done))
+                return 1;
         return main_.IsConnected(url);
     }
     void SetOption(const QString&, const QString&) override {}
@@ -185,22 +181,20 @@ public:
     QString LastError() const override { return lastError_; }
 
     int Download(QWidget* owner, const QString& url, const QString& file) override {
-        std::unique_lock lock(mutex_);
         Job* job = Find(file);
         if (job && job->url != url) {
-            // Not the planned transfer after all: a worker must not be writing the same file.
+            // Not the planned transfer after all: the planned one must not be writing the same file.
             if (job->state == Job::Waiting)
                 job->state = Job::Skipped;
-            changed_.wait(lock, [job] { return job->state != Job::Running; });
+            WaitUntil([job] { return job->state != Job::Running; });
         }
         if (!job || job->url != url) {
-            lock.unlock();
             const int result = main_.Download(owner, url, file);
             lastError_ = main_.LastError();
             return result;
         }
         Release(job->host);
-        changed_.wait(lock, [job] { return job->state == Job::Done || job->state == Job::Skipped; });
+        WaitUntil([job] { return job->state == Job::Done || job->state == Job::Skipped; });
         lastError_ = job->error;
         return job->result;
     }
@@ -215,78 +209,88 @@ private:
         QString error;
     };
 
-    Job* Find(const QString& file) {
+    const Job* Find(const QString& file) const {
         const auto found =
             std::find_if(jobs_.begin(), jobs_.end(), [&file](const Job& job) { return job.file == file; });
         return found == jobs_.end() ? nullptr : &*found;
     }
+    Job* Find(const QString& file) { return const_cast<Job*>(std::as_const(*this).Find(file)); }
 
-    // Under the lock.
     void Release(const QString& host) {
         if (released_.contains(host))
             return;
         released_.insert(host);
-        const auto count = std::count_if(jobs_.cbegin(), jobs_.cend(), [&host](const Job& job) {
-            return job.host == host && job.state == Job::Waiting;
-        });
-        for (qsizetype i = 0; i < std::min<qsizetype>(count, kEditionsAtOnce); ++i) {
-            workers_.emplace_back(QThread::create([this, host] { Work(host); }));
-            workers_.back()->start();
+        Pump(host);
+    }
+
+    // Starts the host's next editions, in order, up to what the host is worth at once.
+    void Pump(const QString& host) {
+        if (!released_.contains(host) || stopping_)
+            return;
+        if (const auto silent = silentHosts_.constFind(host); silent != silentHosts_.cend()) {
+            for (Job& job : jobs_)
+                if (job.host == host && job.state == Job::Waiting) {
+                    job.state = Job::Skipped;
+                    job.result = TransferResult::TimedOut;
+                    job.error = *silent;
+                }
+            Wake();
+            return;
+        }
+        int underWay = static_cast<int>(std::count_if(jobs_.cbegin(), jobs_.cend(), [&host](const Job& job) {
+            return job.host == host && job.state == Job::Running;
+        }));
+        for (std::size_t index = 0; index < jobs_.size(); ++index) {
+            Job& job = jobs_[index];
+            if (job.host != host || job.state != Job::Waiting)
+                continue;
+            if (underWay >= transfers_.AtOnce(job.url))
+                break;
+            job.state = Job::Running;
+            ++underWay;
+            ++running_;
+            // By index: the list does not change once transfers run, but a reference says less.
+            transfers_.Start(job.url, job.file,
+                             [this, index](int result, const QString& error) { Finished(index, result, error); });
         }
     }
 
-    // One worker: the host's editions in order, one at a time, on its own library.
-    void Work(const QString& host) {
-        const std::unique_ptr<TransferLibrary> library = make_();
-        std::unique_lock lock(mutex_);
-        while (!stopping_) {
-            const auto next = std::find_if(jobs_.begin(), jobs_.end(), [&host](const Job& job) {
-                return job.host == host && job.state == Job::Waiting;
-            });
-            if (next == jobs_.end())
-                break;
-            if (const auto silent = silentHosts_.constFind(host); silent != silentHosts_.cend()) {
-                for (Job& job : jobs_)
-                    if (job.host == host && job.state == Job::Waiting) {
-                        job.state = Job::Skipped;
-                        job.result = TransferResult::TimedOut;
-                        job.error = *silent;
-                    }
-                changed_.notify_all();
-                break;
-            }
-            Job& job = *next; // the list does not change once the workers run
-            job.state = Job::Running;
-            const QString url = job.url;
-            const QString file = job.file;
-            lock.unlock();
-            const int result = library->Download(nullptr, url, file);
-            const QString error = library->LastError();
-            lock.lock();
-            job.result = result;
-            job.error = error;
-            job.state = Job::Done;
-            if (StopsTheHost(result))
-                silentHosts_.insert(host, error);
-            changed_.notify_all();
+    void Finished(std::size_t index, int result, const QString& error) {
+        Job& job = jobs_[index];
+        job.result = result;
+        job.error = error;
+        job.state = Job::Done;
+        --running_;
+        if (StopsTheHost(result))
+            silentHosts_.insert(job.host, error);
+        Pump(job.host);
+        Wake();
+    }
+
+    // Runs the event loop, where the transfers move on, until `ready` holds.
+    template <typename Condition> void WaitUntil(Condition ready) {
+        while (!ready()) {
+            QEventLoop loop;
+            waiting_ = &loop;
+            loop.exec();
+            waiting_ = nullptr;
         }
+    }
+    void Wake() {
+        if (waiting_)
+            waiting_->quit();
     }
 
     TransferLibrary& main_;
-    TransferFactory make_;
-    QList<Job> jobs_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
+    ConcurrentTransfers& transfers_;
+    std::vector<Job> jobs_;
     QSet<QString> released_;
     QHash<QString, QString> silentHosts_;
+    int running_ = 0;
     bool stopping_ = false;
-    std::vector<std::unique_ptr<QThread>> workers_;
+    QEventLoop* waiting_ = nullptr;
     QString lastError_;
 };
-
-QString HostOf(const QUrl& source) {
-    return source.host() + u':' + QString::number(source.port(-1));
-}
 
 SelectionState PlannedState(const Edition& edition, const QString& folder, const ArchiveSettings& archives) {
     SelectionState state = SelectionFor(edition.paper, edition.city, edition.day, folder);
@@ -328,7 +332,7 @@ void ReportEndedAhead(FetchAhead& ahead, const QList<Edition>& editions, qsizety
 
 CatchUpResult RunCatchUp(const QList<Edition>& editions, const QString& folder, const QDate& today,
                          CatchUpServices& services, const std::function<void(const EditionReport&)>& report,
-                         const TransferFactory& parallel) {
+                         ConcurrentTransfers* parallel) {
     // Today is read once: a run that crosses midnight keeps the window it started with.
     const FixedClock clock(today);
     FixedFolderBox folderBox(folder);
@@ -336,7 +340,7 @@ CatchUpResult RunCatchUp(const QList<Edition>& editions, const QString& folder, 
     QHash<QString, QString> silentHosts;
     std::unique_ptr<FetchAhead> ahead;
     if (parallel) {
-        ahead = std::make_unique<FetchAhead>(services.transfer, parallel);
+        ahead = std::make_unique<FetchAhead>(services.transfer, *parallel);
         for (const Edition& edition : editions) {
             const SelectionState state = PlannedState(edition, folder, services.archives);
             if (!IsCompletePdf(state.TargetFile))

@@ -46,10 +46,6 @@ private:
     QString text_;
 };
 
-// Makes a library for a transfer that runs beside others (its own connections, no progress
-// line), in the thread that will use it.
-using TransferFactory = std::function<std::unique_ptr<TransferLibrary>()>;
-
 // What a run needs of the outside world.
 struct CatchUpServices {
     DriveQuery& drives;
@@ -57,9 +53,6 @@ struct CatchUpServices {
     TransferLibrary& transfer;
     const ArchiveSettings& archives;
 };
-
-// How many editions of one host a catch-up fetches at once.
-inline constexpr int kEditionsAtOnce = 4;
 
 struct Edition {
     QString paper;
@@ -100,12 +93,12 @@ struct CatchUpResult {
 // Download action itself (same checks, same addresses, same library); a damaged file is fetched
 // again and replaced only once the new one is complete. Each edition is told to `report`, oldest
 // first, as soon as it and every edition before it are done.
-// With `parallel`, up to kEditionsAtOnce editions of each host are fetched at once, each with a
-// library of its own (`services.transfer` only tests the connection); without it, one after the
-// other through `services.transfer`.
+// With `parallel`, the editions of each host are fetched side by side through it, as many at once
+// as it says the host is worth (`services.transfer` only tests the connection); without it, one
+// after the other through `services.transfer`.
 CatchUpResult RunCatchUp(const QList<Edition>& editions, const QString& folder, const QDate& today,
                          CatchUpServices& services, const std::function<void(const EditionReport&)>& report,
-                         const TransferFactory& parallel = nullptr);
+                         ConcurrentTransfers* parallel = nullptr);
 
 // Deletes from `folder` the editions of these papers and cities older than `keepDays` days:
 // only files whose names are exactly the program's own edition names. Each removal is told to

@@ -4,23 +4,27 @@
 #include "transfer/progress_view.h"
 #include "transfer/response_check.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QHttp2Configuration>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QStandardPaths>
 #include <QStorageInfo>
 #include <QTimer>
+#include <functional>
 #if QT_CONFIG(ssl)
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QSslError>
 #endif
 
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -30,6 +34,10 @@ namespace lectoria {
 #if QT_CONFIG(ssl)
 struct SslTrust {
     std::optional<QSslConfiguration> configuration; // none: Qt's defaults
+    // "host certificate-digest" of the chains the system's authorities accepted: checking one
+    // reads the whole system store, once per run rather than at each connection's handshake.
+    std::mutex mutex;
+    QSet<QByteArray> vouched;
 };
 #else
 struct SslTrust {};
@@ -172,10 +180,29 @@ std::optional<QSslConfiguration> ReadTrust(const QString& file, const QString& f
             extra += CertificatesInFolder(folder);
     if (extra.isEmpty())
         return std::nullopt;
+    // Only the added authorities: setting a list ends Qt's loading of the system's ones on
+    // demand, and reading them all takes Qt 0.1 to 0.3 s (nearly 300 certificates) before the
+    // first request of every run. A server they do not vouch for is checked against the system's
+    // authorities during its handshake (SystemVouchesFor), which looks up only its issuer.
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    // Setting the list ends Qt's loading of the system's authorities on demand: they go in too.
-    configuration.setCaCertificates(QSslConfiguration::systemCaCertificates() + extra);
+    configuration.setCaCertificates(extra);
     return configuration;
+}
+
+// Whether the system's own authorities accept the chain the server presented, for its name: a
+// server signed by a public authority while SSL_CERT_FILE or SSL_CERT_DIR add private ones.
+bool SystemVouchesFor(const QNetworkReply& reply, SslTrust& trust) {
+    const QList<QSslCertificate> chain = reply.sslConfiguration().peerCertificateChain();
+    if (chain.isEmpty())
+        return false;
+    const QByteArray key = reply.url().host().toUtf8() + ' ' + chain.first().digest(QCryptographicHash::Sha256);
+    const std::lock_guard lock(trust.mutex);
+    if (trust.vouched.contains(key))
+        return true;
+    if (!QSslCertificate::verify(chain, reply.url().host()).isEmpty())
+        return false;
+    trust.vouched.insert(key);
+    return true;
 }
 
 // A private store takes a fraction of a second to read, which every catch-up worker would pay
@@ -235,250 +262,270 @@ bool IsWebScheme(const QUrl& url) {
     return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
 }
 
-// One download of one address into one file, with its retries.
+// HTTP/2's flow control lets a server send only as much as the client's window says before it
+// hears back. With the protocol's default window (64 KiB), every edition would come at 64 KiB
+// per round trip whatever the link: 150 kB took three round trips. Large windows let each stream
+// run at the link's speed; memory stays bounded by the reply's read buffer, read at each signal.
+QHttp2Configuration Http2Windows() {
+    QHttp2Configuration windows;
+    windows.setSessionReceiveWindowSize(std::numeric_limits<qint32>::max());
+    windows.setStreamReceiveWindowSize(16 * 1024 * 1024);
+    return windows;
+}
+
+// One download of one address into one file, with its retries, driven by the network manager's
+// signals: Start returns at once, and `done` is called from the event loop once the transfer has
+// ended (never from within Start). Several run side by side on one manager, so that a server
+// speaking HTTP/2 carries them all on one connection.
 class Session {
 public:
-    Session(const TransferTuning& tuning, QNetworkAccessManager& network, const SslTrust& trust, ProgressView& view)
-        : tuning_(tuning), network_(network), trust_(trust), view_(view) {
+    using Done = std::function<void(const Outcome&)>;
+
+    Session(const TransferTuning& tuning, QNetworkAccessManager& network, SslTrust& trust, ProgressView& view, QUrl url,
+            QString target, Done done)
+        : tuning_(tuning), network_(network), trust_(trust), view_(view), url_(std::move(url)),
+          target_(std::move(target)), done_(std::move(done)) {
         view_.onCancel = [this] { Cancel(); };
+        watchdog_.setSingleShot(true);
+        QObject::connect(&watchdog_, &QTimer::timeout, &watchdog_, [this] {
+            timedOut_ = true;
+            if (reply_)
+                reply_->abort();
+        });
+        pause_.setSingleShot(true);
+        QObject::connect(&pause_, &QTimer::timeout, &pause_, [this] { Resume(); });
     }
-    ~Session() { view_.onCancel = nullptr; }
+    ~Session() {
+        view_.onCancel = nullptr;
+        if (reply_) { // only when the library goes while a transfer runs: nothing more is written
+            QNetworkReply* reply = std::exchange(reply_, nullptr);
+            reply->disconnect();
+            reply->abort();
+            reply->deleteLater();
+        }
+    }
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    Outcome Run(const QUrl& url, const QString& target) {
-        const std::unique_ptr<FileWriter> writer = tuning_.makeWriter(target);
-        if (!writer->Open())
-            return Outcome(writer->Failure());
-        ReceivedBody body;
-        // A leftover of an earlier run is continued with Range and If-Range: the server sends
-        // the rest if its file is still the same one, the whole file otherwise.
-        const HeldPart held = writer->Held();
-        if (held.size > 0 && !body.Continue(held.size, held.head, held.tail, held.validator, held.total) &&
-            !writer->Restart())
-            return Outcome(writer->Failure());
-        Outcome outcome;
-        int silentAttempts = 0;
-        for (int attempt = 0;; ++attempt) {
-            outcome = Attempt(url, target, *writer, body);
-            if (outcome.result == TransferResult::Downloaded) {
-                if (!writer->Commit())
-                    outcome.result = writer->Failure();
-                return outcome;
-            }
-            if (!outcome.transient || cancelled_ || attempt >= tuning_.maxRetries)
-                break;
-            // A server that fell silent twice will not say more: silence costs a download about two
-            // response delays, not four plus the pauses.
-            if (outcome.silent && ++silentAttempts >= 2)
-                break;
-            if (outcome.retryAfterSeconds && *outcome.retryAfterSeconds > kLongestRetryAfter)
-                break; // the server asks for a long wait: no point in trying again now
-            if (!Pause(attempt, outcome.retryAfterSeconds)) {
-                outcome = Outcome(TransferResult::Cancelled);
-                break;
-            }
-        }
-        // Cut short by the network: what arrived stays for the next run, with its validator.
-        const bool resumable = outcome.transient && body.received > 0 && !body.validator.isEmpty();
-        if (resumable && !cancelled_)
-            writer->Keep();
-        else
-            writer->Discard();
-        return outcome;
+    void Start() {
+        QTimer::singleShot(0, &pause_, [this] { Begin(); });
     }
 
-private:
     void Cancel() {
         cancelled_ = true;
         if (reply_)
-            reply_->abort();
-        if (pause_)
-            pause_->quit();
-    }
-
-    // Waits before the next try, telling the user; false when the user cancelled meanwhile.
-    bool Pause(int attempt, std::optional<qint64> retryAfter) {
-        qint64 shownSeconds = qint64{1} << attempt;
-        qint64 ms = tuning_.firstRetryPause.count() << attempt;
-        if (retryAfter) {
-            shownSeconds = *retryAfter;
-            ms = *retryAfter * tuning_.retryAfterSecond.count();
+            reply_->abort(); // its end, queued, reports the cancel
+        if (pause_.isActive()) {
+            pause_.stop();
+            GiveUp(Outcome(TransferResult::Cancelled));
         }
-        view_.SetStatus(QStringLiteral("Nouvelle tentative dans %1 s…").arg(shownSeconds));
-        QEventLoop loop;
-        pause_ = &loop;
-        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-        loop.exec();
-        pause_ = nullptr;
-        view_.SetStatus(QString());
-        return !cancelled_;
     }
 
-    Outcome Attempt(const QUrl& url, const QString& target, FileWriter& writer, ReceivedBody& body) {
-        const bool resuming = body.received > 0;
-        QNetworkRequest request(url);
+    // The server answered this transfer over HTTP/2.
+    bool Multiplexed() const { return multiplexed_; }
+    std::function<void()> onMultiplexed;
+
+private:
+    void Begin() {
+        writer_ = tuning_.makeWriter(target_);
+        if (!writer_->Open())
+            return End(Outcome(writer_->Failure()));
+        // A leftover of an earlier run is continued with Range and If-Range: the server sends
+        // the rest if its file is still the same one, the whole file otherwise.
+        const HeldPart held = writer_->Held();
+        if (held.size > 0 && !body_.Continue(held.size, held.head, held.tail, held.validator, held.total) &&
+            !writer_->Restart())
+            return End(Outcome(writer_->Failure()));
+        Attempt();
+    }
+
+    // One request; OnFinished takes its end.
+    void Attempt() {
+        resuming_ = body_.received > 0;
+        QNetworkRequest request(url_);
         request.setRawHeader("Accept-Encoding", "identity");
         request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Lectoria/1.1.8"));
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
         request.setMaximumRedirectsAllowed(tuning_.maxRedirects);
+        request.setHttp2Configuration(Http2Windows());
 #if QT_CONFIG(ssl)
         if (trust_.configuration)
             request.setSslConfiguration(*trust_.configuration);
 #endif
-        if (resuming) {
-            request.setRawHeader("Range", "bytes=" + QByteArray::number(body.received) + '-');
-            if (!body.validator.isEmpty())
-                request.setRawHeader("If-Range", body.validator);
+        if (resuming_) {
+            request.setRawHeader("Range", "bytes=" + QByteArray::number(body_.received) + '-');
+            if (!body_.validator.isEmpty())
+                request.setRawHeader("If-Range", body_.validator);
         }
 
+        outcome_ = Outcome();
+        headersSeen_ = false;
+        keeping_ = false;
+        contentType_.clear();
+        timedOut_ = false;
+        receivedAtStart_ = body_.received;
+        clock_.start();
+        lastShown_.start();
+        view_.SetStatus(QString());
+#if QT_CONFIG(ssl)
+        sslErrors_.clear();
+#endif
         QNetworkReply* reply = network_.get(request);
         reply->setReadBufferSize(kReadBufferSize);
         reply_ = reply;
-        timedOut_ = false;
 #if QT_CONFIG(ssl)
-        sslErrors_.clear();
         QObject::connect(reply, &QNetworkReply::sslErrors, reply, [this, reply](const QList<QSslError>& errors) {
+            if (trust_.configuration && SystemVouchesFor(*reply, trust_)) {
+                reply->ignoreSslErrors(errors); // only what the added authorities alone could not vouch for
+                return;
+            }
             sslErrors_ = errors;
             sslHost_ = reply->url().host();
         });
+        // The protocol is agreed in the TLS handshake, a round trip before the first answer: the
+        // transfers waiting for this host can go out beside this one's request.
+        QObject::connect(reply, &QNetworkReply::encrypted, reply, [this, reply] {
+            if (reply->sslConfiguration().nextNegotiatedProtocol() == QSslConfiguration::ALPNProtocolHTTP2)
+                SetMultiplexed();
+        });
 #endif
-
         // Our own clock for both limits, so that a time-out is never taken for a cancel.
-        QTimer watchdog;
-        watchdog.setSingleShot(true);
-        QObject::connect(&watchdog, &QTimer::timeout, reply, [this, reply] {
-            timedOut_ = true;
-            reply->abort();
-        });
-        watchdog.start(tuning_.connectTimeout);
-
-        Outcome outcome;
-        bool headersSeen = false;
-        QByteArray contentType;
-        bool keeping = false; // the body is the edition's (else an error page, read and dropped)
-        QElapsedTimer clock;
-        clock.start();
-        QElapsedTimer lastShown;
-        lastShown.start();
-        const qint64 receivedAtStart = body.received;
-        view_.SetStatus(QString());
-
-        const auto fail = [&](int result) {
-            if (outcome.result == TransferResult::Downloaded)
-                outcome.result = result;
-            keeping = false;
-            reply->abort();
-        };
-        const auto showProgress = [&] {
-            const double speed = (body.received - receivedAtStart) * 1000.0 / qMax<qint64>(1, clock.elapsed());
-            view_.SetProgress(body.received, body.total, speed);
-        };
-        const auto takeHeaders = [&] {
-            const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-            if (headersSeen || status < 200 || (status >= 300 && status < 400))
-                return; // no final answer yet, or a redirect hop
-            headersSeen = true;
-            outcome.httpStatus = status;
-            if (status == 416 && resuming) {
-                // The server's file is shorter than what we hold, or another one: start over.
-                body.Reset();
-                if (!writer.Restart())
-                    return fail(writer.Failure());
-                outcome.transient = true;
-                return fail(TransferResult::Truncated);
-            }
-            contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
-            if (contentType.isEmpty())
-                contentType = reply->rawHeader("Content-Type");
-            if (!IsSuccessStatus(status))
-                return;
-            if (!IsIdentityEncoding(reply->rawHeader("Content-Encoding")))
-                return fail(TransferResult::NotPdf); // not the file's own bytes: nothing to check them by
-            if (status == 206) {
-                const auto range = ParseContentRange(reply->rawHeader("Content-Range"));
-                if (!ContinuesAt(range, body.received, body.total)) {
-                    // Not the rest of what we hold: throw everything away and start over.
-                    body.Reset();
-                    if (!writer.Restart())
-                        return fail(writer.Failure());
-                    outcome.transient = true;
-                    return fail(TransferResult::Truncated);
-                }
-                body.total = range->total;
-            } else {
-                if (resuming) { // the server sends the whole file again
-                    body.Reset();
-                    if (!writer.Restart())
-                        return fail(writer.Failure());
-                }
-                body.total = AnnouncedLength(reply->rawHeaderPairs());
-                const QByteArray etag = reply->rawHeader("ETag");
-                body.validator = (!etag.isEmpty() && !etag.startsWith("W/")) ? etag : reply->rawHeader("Last-Modified");
-                writer.SetValidator(body.validator, body.total); // kept beside the file, for a later run
-            }
-            keeping = true;
-            const qint64 missing = body.total - body.received;
-            if (missing > 0) {
-                const QStorageInfo volume(QFileInfo(target).absolutePath());
-                if (volume.isValid() && volume.isReady() && volume.bytesTotal() > 0 && volume.bytesAvailable() >= 0 &&
-                    volume.bytesAvailable() < missing)
-                    fail(TransferResult::DiskFull); // refused before writing anything more
-            }
-        };
-        const auto consume = [&](const QByteArray& chunk) {
-            if (chunk.isEmpty())
-                return;
-            // An answer that cannot be a PDF never reaches the file. A web page there is how many
-            // sites say that a file is missing.
-            if (!body.Add(chunk)) {
-                if (!IsHtmlType(contentType) && !LooksLikeHtml(chunk))
-                    return fail(TransferResult::NotPdf);
-                // A page of another site is not the archive saying "not there": a Wi-Fi portal
-                // or a filtering proxy answered instead, and the edition was never asked for.
-                // The newspaper's own home page, on another of its hosts, is its way of saying it.
-                const QUrl landed = reply->url();
-                if (!SameSite(url.host(), landed.host())) {
-                    outcome.detail = QStringLiteral("La demande a été renvoyée vers une page web d'un autre site (%1) "
-                                                    "au lieu de l'archive : un portail d'accès au réseau (Wi-Fi "
-                                                    "public, hôtel) ou un proxy attend sans doute une connexion.")
-                                         .arg(landed.host());
-                    return fail(TransferResult::NetworkError);
-                }
-                return fail(TransferResult::WebPage);
-            }
-            if (!writer.Write(chunk.constData(), chunk.size()))
-                return fail(writer.Failure());
-            if (lastShown.elapsed() >= 100) {
-                lastShown.restart();
-                showProgress();
-            }
-        };
-
+        watchdog_.start(tuning_.connectTimeout);
         // Qt follows the redirects itself and refuses https to http and any other scheme.
-        QObject::connect(reply, &QNetworkReply::redirected, reply, [&] { watchdog.start(tuning_.connectTimeout); });
-        QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [&] {
-            watchdog.start(tuning_.stallTimeout);
-            takeHeaders();
+        QObject::connect(reply, &QNetworkReply::redirected, reply, [this] { watchdog_.start(tuning_.connectTimeout); });
+        QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [this, reply] {
+            watchdog_.start(tuning_.stallTimeout);
+            TakeHeaders(reply);
         });
-        QObject::connect(reply, &QNetworkReply::readyRead, reply, [&] {
-            watchdog.start(tuning_.stallTimeout);
-            takeHeaders();
+        QObject::connect(reply, &QNetworkReply::readyRead, reply, [this, reply] {
+            watchdog_.start(tuning_.stallTimeout);
+            TakeHeaders(reply);
             // Once aborted the reply is closed: reading it then only makes Qt complain.
             const QByteArray chunk = reply->isOpen() ? reply->readAll() : QByteArray();
-            if (keeping && outcome.result == TransferResult::Downloaded)
-                consume(chunk);
+            if (keeping_ && outcome_.result == TransferResult::Downloaded)
+                Consume(reply, chunk);
         });
-        QEventLoop loop;
-        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        if (!reply->isFinished())
-            loop.exec();
-        watchdog.stop();
+        // Queued: an abort from within a handler above ends the request only once that handler
+        // has returned.
+        QObject::connect(
+            reply, &QNetworkReply::finished, reply, [this, reply] { OnFinished(reply); }, Qt::QueuedConnection);
+        if (reply->isFinished())
+            QTimer::singleShot(0, reply, [this, reply] { OnFinished(reply); });
+    }
+
+    void SetMultiplexed() {
+        if (multiplexed_)
+            return;
+        multiplexed_ = true;
+        if (onMultiplexed)
+            onMultiplexed();
+    }
+
+    void Fail(QNetworkReply* reply, int result) {
+        if (outcome_.result == TransferResult::Downloaded)
+            outcome_.result = result;
+        keeping_ = false;
+        reply->abort();
+    }
+
+    void ShowProgress() {
+        const double speed = (body_.received - receivedAtStart_) * 1000.0 / qMax<qint64>(1, clock_.elapsed());
+        view_.SetProgress(body_.received, body_.total, speed);
+    }
+
+    void TakeHeaders(QNetworkReply* reply) {
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (headersSeen_ || status < 200 || (status >= 300 && status < 400))
+            return; // no final answer yet, or a redirect hop
+        headersSeen_ = true;
+        outcome_.httpStatus = status;
+        if (reply->attribute(QNetworkRequest::Http2WasUsedAttribute).toBool())
+            SetMultiplexed();
+        if (status == 416 && resuming_) {
+            // The server's file is shorter than what we hold, or another one: start over.
+            body_.Reset();
+            if (!writer_->Restart())
+                return Fail(reply, writer_->Failure());
+            outcome_.transient = true;
+            return Fail(reply, TransferResult::Truncated);
+        }
+        contentType_ = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
+        if (contentType_.isEmpty())
+            contentType_ = reply->rawHeader("Content-Type");
+        if (!IsSuccessStatus(status))
+            return;
+        if (!IsIdentityEncoding(reply->rawHeader("Content-Encoding")))
+            return Fail(reply, TransferResult::NotPdf); // not the file's own bytes: nothing to check them by
+        if (status == 206) {
+            const auto range = ParseContentRange(reply->rawHeader("Content-Range"));
+            if (!ContinuesAt(range, body_.received, body_.total)) {
+                // Not the rest of what we hold: throw everything away and start over.
+                body_.Reset();
+                if (!writer_->Restart())
+                    return Fail(reply, writer_->Failure());
+                outcome_.transient = true;
+                return Fail(reply, TransferResult::Truncated);
+            }
+            body_.total = range->total;
+        } else {
+            if (resuming_) { // the server sends the whole file again
+                body_.Reset();
+                if (!writer_->Restart())
+                    return Fail(reply, writer_->Failure());
+            }
+            body_.total = AnnouncedLength(reply->rawHeaderPairs());
+            const QByteArray etag = reply->rawHeader("ETag");
+            body_.validator = (!etag.isEmpty() && !etag.startsWith("W/")) ? etag : reply->rawHeader("Last-Modified");
+            writer_->SetValidator(body_.validator, body_.total); // kept beside the file, for a later run
+        }
+        keeping_ = true;
+        const qint64 missing = body_.total - body_.received;
+        if (missing > 0) {
+            const QStorageInfo volume(QFileInfo(target_).absolutePath());
+            if (volume.isValid() && volume.isReady() && volume.bytesTotal() > 0 && volume.bytesAvailable() >= 0 &&
+                volume.bytesAvailable() < missing)
+                Fail(reply, TransferResult::DiskFull); // refused before writing anything more
+        }
+    }
+
+    void Consume(QNetworkReply* reply, const QByteArray& chunk) {
+        if (chunk.isEmpty())
+            return;
+        // An answer that cannot be a PDF never reaches the file. A web page there is how many
+        // sites say that a file is missing.
+        if (!body_.Add(chunk)) {
+            if (!IsHtmlType(contentType_) && !LooksLikeHtml(chunk))
+                return Fail(reply, TransferResult::NotPdf);
+            // A page of another site is not the archive saying "not there": a Wi-Fi portal
+            // or a filtering proxy answered instead, and the edition was never asked for.
+            // The newspaper's own home page, on another of its hosts, is its way of saying it.
+            const QUrl landed = reply->url();
+            if (!SameSite(url_.host(), landed.host())) {
+                outcome_.detail = QStringLiteral("La demande a été renvoyée vers une page web d'un autre site (%1) "
+                                                 "au lieu de l'archive : un portail d'accès au réseau (Wi-Fi "
+                                                 "public, hôtel) ou un proxy attend sans doute une connexion.")
+                                      .arg(landed.host());
+                return Fail(reply, TransferResult::NetworkError);
+            }
+            return Fail(reply, TransferResult::WebPage);
+        }
+        if (!writer_->Write(chunk.constData(), chunk.size()))
+            return Fail(reply, writer_->Failure());
+        if (lastShown_.elapsed() >= 100) {
+            lastShown_.restart();
+            ShowProgress();
+        }
+    }
+
+    void OnFinished(QNetworkReply* reply) {
+        if (reply != reply_)
+            return; // already taken (finished both at once and by its signal)
+        watchdog_.stop();
         reply_ = nullptr;
 
-        takeHeaders();
-        if (keeping && outcome.result == TransferResult::Downloaded && reply->isOpen())
-            consume(reply->readAll()); // finished can arrive with unread data
+        TakeHeaders(reply);
+        if (keeping_ && outcome_.result == TransferResult::Downloaded && reply->isOpen())
+            Consume(reply, reply->readAll()); // finished can arrive with unread data
         const QNetworkReply::NetworkError error = reply->error();
         const QByteArray retryAfter = reply->rawHeader("Retry-After");
         const QUrl lastUrl = reply->url();
@@ -486,14 +533,62 @@ private:
         reply->disconnect();
         reply->deleteLater();
 
+        Outcome outcome = outcome_;
         if (outcome.result == TransferResult::Downloaded) {
-            Classify(outcome, error, body, retryAfter, lastUrl, location);
+            Classify(outcome, error, body_, retryAfter, lastUrl, location);
             outcome.silent = outcome.result == TransferResult::TimedOut;
         } else if (cancelled_)
             outcome = Outcome(TransferResult::Cancelled);
         if (outcome.result == TransferResult::Downloaded)
-            showProgress();
-        return outcome;
+            ShowProgress();
+        AfterAttempt(outcome);
+    }
+
+    // Commits a complete file, tries again after a pause, or gives up.
+    void AfterAttempt(Outcome outcome) {
+        if (outcome.result == TransferResult::Downloaded) {
+            if (!writer_->Commit())
+                outcome.result = writer_->Failure();
+            return End(outcome);
+        }
+        if (!outcome.transient || cancelled_ || attempt_ >= tuning_.maxRetries)
+            return GiveUp(outcome);
+        // A server that fell silent twice will not say more: silence costs a download about two
+        // response delays, not four plus the pauses.
+        if (outcome.silent && ++silentAttempts_ >= 2)
+            return GiveUp(outcome);
+        if (outcome.retryAfterSeconds && *outcome.retryAfterSeconds > kLongestRetryAfter)
+            return GiveUp(outcome); // the server asks for a long wait: no point in trying again now
+        qint64 shownSeconds = qint64{1} << attempt_;
+        qint64 ms = tuning_.firstRetryPause.count() << attempt_;
+        if (outcome.retryAfterSeconds) {
+            shownSeconds = *outcome.retryAfterSeconds;
+            ms = *outcome.retryAfterSeconds * tuning_.retryAfterSecond.count();
+        }
+        view_.SetStatus(QStringLiteral("Nouvelle tentative dans %1 s…").arg(shownSeconds));
+        pause_.start(std::chrono::milliseconds(ms));
+    }
+
+    void Resume() {
+        view_.SetStatus(QString());
+        ++attempt_;
+        Attempt();
+    }
+
+    // Cut short by the network: what arrived stays for the next run, with its validator.
+    void GiveUp(const Outcome& outcome) {
+        const bool resumable = outcome.transient && body_.received > 0 && !body_.validator.isEmpty();
+        if (resumable && !cancelled_)
+            writer_->Keep();
+        else
+            writer_->Discard();
+        End(outcome);
+    }
+
+    // The last thing a session does: `done` may destroy it.
+    void End(const Outcome& outcome) {
+        const Done done = std::move(done_);
+        done(outcome);
     }
 
     void Classify(Outcome& outcome, QNetworkReply::NetworkError error, const ReceivedBody& body,
@@ -561,12 +656,30 @@ private:
 
     const TransferTuning& tuning_;
     QNetworkAccessManager& network_;
-    const SslTrust& trust_;
+    SslTrust& trust_;
     ProgressView& view_;
+    const QUrl url_;
+    const QString target_;
+    Done done_;
+    std::unique_ptr<FileWriter> writer_;
+    ReceivedBody body_;
+    QTimer watchdog_;
+    QTimer pause_;
     QNetworkReply* reply_ = nullptr;
-    QEventLoop* pause_ = nullptr;
+    int attempt_ = 0;
+    int silentAttempts_ = 0;
     bool cancelled_ = false;
     bool timedOut_ = false;
+    bool multiplexed_ = false;
+    // The request under way.
+    Outcome outcome_;
+    bool resuming_ = false;
+    bool headersSeen_ = false;
+    bool keeping_ = false; // the body is the edition's (else an error page, read and dropped)
+    QByteArray contentType_;
+    QElapsedTimer clock_;
+    QElapsedTimer lastShown_;
+    qint64 receivedAtStart_ = 0;
 #if QT_CONFIG(ssl)
     QList<QSslError> sslErrors_;
     QString sslHost_;
@@ -602,7 +715,8 @@ QNetworkAccessManager& HttpTransferLibrary::Network() {
         QNetworkProxyFactory::setUseSystemConfiguration(true); // system settings, or http_proxy
         network_ = std::make_unique<QNetworkAccessManager>();
 #if QT_CONFIG(ssl)
-        trust_ = std::make_unique<SslTrust>(SslTrust{TrustFromEnvironment()});
+        trust_ = std::make_unique<SslTrust>();
+        trust_->configuration = TrustFromEnvironment();
 #else
         trust_ = std::make_unique<SslTrust>();
 #endif
@@ -687,19 +801,49 @@ QString HttpTransferLibrary::DescribeFailure(int result, int httpStatus, const Q
     }
 }
 
+namespace {
+
+// Why nothing is asked at `address`, if so.
+std::optional<int> Refusal(const QUrl& address) {
+    if (!address.isValid() || !IsWebScheme(address) || address.host().isEmpty())
+        return TransferResult::BadAddress;
+    if (IsUnconfiguredArchive(address))
+        return TransferResult::NotConfigured;
+    return std::nullopt;
+}
+
+QString HostKey(const QUrl& address) {
+    return address.host() + u':' + QString::number(address.port(-1));
+}
+
+} // namespace
+
+// A transfer started by Start, with the view it reports to (which shows nothing).
+struct HttpTransferLibrary::Running {
+    std::unique_ptr<ProgressView> view = MakeSilentProgressView();
+    std::unique_ptr<Session> session;
+};
+
 int HttpTransferLibrary::Download(QWidget* owner, const QString& url, const QString& file) {
     lastError_.clear();
     const QUrl address(url, QUrl::StrictMode);
     const auto view = tuning_.showProgress ? MakeProgressView(owner) : MakeSilentProgressView();
     view->Start(label_, description_);
     Outcome outcome;
-    if (!address.isValid() || !IsWebScheme(address) || address.host().isEmpty()) {
-        outcome.result = TransferResult::BadAddress;
-    } else if (IsUnconfiguredArchive(address)) {
-        outcome.result = TransferResult::NotConfigured;
+    if (const auto refused = Refusal(address)) {
+        outcome.result = *refused;
     } else {
-        QNetworkAccessManager& network = Network();
-        outcome = Session(tuning_, network, *trust_, *view).Run(address, file);
+        QNetworkAccessManager& network = Network(); // before trust_, which it makes
+        QEventLoop loop;
+        bool ended = false;
+        Session session(tuning_, network, *trust_, *view, address, file, [&](const Outcome& end) {
+            outcome = end;
+            ended = true;
+            loop.quit();
+        });
+        session.Start();
+        if (!ended)
+            loop.exec();
     }
     if (outcome.result != TransferResult::Downloaded) {
         lastError_ = DescribeFailure(outcome.result, outcome.httpStatus, file, outcome.detail);
@@ -710,6 +854,40 @@ int HttpTransferLibrary::Download(QWidget* owner, const QString& url, const QStr
     }
     view->Finish();
     return outcome.result;
+}
+
+void HttpTransferLibrary::Start(const QString& url, const QString& file, Done done) {
+    const QUrl address(url, QUrl::StrictMode);
+    QNetworkAccessManager& network = Network();
+    if (const auto refused = Refusal(address)) {
+        QTimer::singleShot(0, &network, [done = std::move(done), result = *refused, file] {
+            done(result, DescribeFailure(result, 0, file));
+        });
+        return;
+    }
+    auto running = std::make_unique<Running>();
+    const Running* key = running.get();
+    const auto ended = [this, key, file, done = std::move(done)](const Outcome& outcome) {
+        // The session is deleted once it has returned to the event loop, not from within itself.
+        QTimer::singleShot(0, network_.get(), [this, key] { running_.erase(key); });
+        done(outcome.result, outcome.result == TransferResult::Downloaded
+                                 ? QString()
+                                 : DescribeFailure(outcome.result, outcome.httpStatus, file, outcome.detail));
+    };
+    running->session = std::make_unique<Session>(tuning_, network, *trust_, *running->view, address, file, ended);
+    running->session->onMultiplexed = [this, url, host = HostKey(address)] {
+        if (multiplexingHosts_.contains(host))
+            return;
+        multiplexingHosts_.insert(host);
+        if (onMoreAtOnce)
+            onMoreAtOnce(url);
+    };
+    running->session->Start();
+    running_.emplace(key, std::move(running));
+}
+
+int HttpTransferLibrary::AtOnce(const QString& url) const {
+    return multiplexingHosts_.contains(HostKey(QUrl(url))) ? kStreamsPerConnection : kConnectionsPerHost;
 }
 
 } // namespace lectoria

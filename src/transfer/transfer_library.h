@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class QWidget;
 
@@ -44,6 +45,21 @@ public:
     virtual int Download(QWidget* owner, const QString& url, const QString& file) = 0;
     // The French sentence describing the last failure, empty after a success.
     virtual QString LastError() const = 0;
+};
+
+// Transfers that run side by side, driven by the event loop of the thread that starts them: Start
+// returns at once, and `done` is called later from that loop (never from within Start) with the
+// result and, for a failure, its French sentence. Nothing is shown while they run.
+class ConcurrentTransfers {
+public:
+    using Done = std::function<void(int result, const QString& error)>;
+    virtual ~ConcurrentTransfers() = default;
+    virtual void Start(const QString& url, const QString& file, Done done) = 0;
+    // How many transfers to the host of `url` are worth running at once: a few while its server
+    // takes one request per connection (HTTP/1.1), many once it multiplexes them on one (HTTP/2).
+    virtual int AtOnce(const QString& url) const = 0;
+    // Called with an address of a host whose AtOnce has just risen.
+    std::function<void(const QString& url)> onMoreAtOnce;
 };
 
 } // namespace lectoria

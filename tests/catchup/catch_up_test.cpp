@@ -11,8 +11,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
-#include <condition_variable>
-#include <mutex>
+#include <QTimer>
 #include <sys/stat.h>
 
 using namespace lectoria;
@@ -145,56 +144,43 @@ TEST_F(Run, CleanUpRemovesOnlyOldEditionsOfThePapersAndCitiesAsked) {
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files, QDir::Name), kept);
 }
 
-// The network goes away on the second host while a worker fetches ahead on the first: the run
-// stops, and still reports the edition that worker wrote (it would be missing from the report
-// and the notification, and "already there" next time).
-TEST_F(Run, AnEarlyStopStillReportsWhatWorkersWrote) {
+// The network goes away on the second host while the first host's editions are fetched ahead:
+// the run stops, and still reports the later edition that was written (it would be missing from
+// the report and the notification, and "already there" next time).
+TEST_F(Run, AnEarlyStopStillReportsWhatWasFetchedAhead) {
     const Edition later{"Metro", "Paris", {2007, 5, 9}};
     const QList<Edition> plan{{"Metro", "Paris", {2007, 5, 7}}, {"20 minutes", "Paris", {2007, 5, 8}}, later};
-    std::mutex mutex;
-    std::condition_variable written;
-    QStringList files;
-    // A worker that writes its edition at once, and a network that answers once, then goes away.
-    struct Stub final : TransferLibrary {
-        std::function<void(const QString&)> wrote;
-        std::function<int()> answer;
-        int IsConnected(const QString&) override { return answer(); }
+    // Transfers that write their edition at the next turn of the event loop, and a network that
+    // answers once, then goes away.
+    struct Ahead final : ConcurrentTransfers {
+        QStringList written;
+        void Start(const QString&, const QString& file, Done done) override {
+            QTimer::singleShot(0, [this, file, done] {
+                Write(file, kPdf);
+                written << file;
+                done(TransferResult::Downloaded, {});
+            });
+        }
+        int AtOnce(const QString&) const override { return 4; }
+    } ahead;
+    struct Network final : TransferLibrary {
+        int probes = 0;
+        int IsConnected(const QString&) override { return ++probes == 1 ? 1 : 0; }
         void SetOption(const QString&, const QString&) override {}
         void ClearFiles() override {}
-        int Download(QWidget*, const QString&, const QString& file) override {
-            Write(file, kPdf);
-            wrote(file);
-            return TransferResult::Downloaded;
-        }
+        int Download(QWidget*, const QString&, const QString&) override { return TransferResult::NetworkError; }
         QString LastError() const override { return {}; }
     } network;
-    int probes = 0;
-    network.answer = [&] {
-        if (++probes == 1)
-            return 1;
-        std::unique_lock lock(mutex); // gone once the first host's worker wrote the later edition
-        written.wait_for(lock, std::chrono::seconds(10), [&] { return files.size() == 2; });
-        return 0;
-    };
-    CatchUpServices offline{drives, this->files, network, archives};
+    CatchUpServices offline{drives, files, network, archives};
     const CatchUpResult result = RunCatchUp(
-        plan, folder.path(), kToday, offline, [this](const EditionReport& report) { reports << report; },
-        [&] {
-            auto worker = std::make_unique<Stub>();
-            worker->wrote = [&](const QString& file) {
-                const std::lock_guard lock(mutex);
-                files << file;
-                written.notify_all();
-            };
-            return worker;
-        });
+        plan, folder.path(), kToday, offline, [this](const EditionReport& report) { reports << report; }, &ahead);
     EXPECT_EQ(result.stop, CatchUpStop::Offline);
-    ASSERT_EQ(files.size(), 2);
+    ASSERT_EQ(ahead.written.size(), 2);
     ASSERT_EQ(reports.size(), 2);
     EXPECT_EQ(reports[0].edition.day, QDate(2007, 5, 7));
     EXPECT_EQ(reports[1].edition.day, later.day);
     EXPECT_EQ(reports[1].status, EditionStatus::Fetched);
-    EXPECT_EQ(reports[1].file, files.filter("20070509").value(0));
+    EXPECT_EQ(reports[1].file, ahead.written.filter("20070509").value(0));
 }
 
 // A folder that cannot be listed is one failure, said, not a clean-up that silently did nothing.

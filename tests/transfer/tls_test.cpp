@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTemporaryDir>
 
@@ -82,10 +84,11 @@ void Save(const QString& path, X509* certificate, EVP_PKEY* key = nullptr) {
 struct Authority {
     QTemporaryDir folder;
     Key key{EVP_EC_gen("P-256"), EVP_PKEY_free};
-    Certificate root = Make(key.get(), "Autorite Lectoria", nullptr, nullptr, nullptr, -1, 30);
+    Certificate root;
     QString rootFile = folder.filePath("autorite/racine.pem");
 
-    Authority() {
+    explicit Authority(const char* name = "Autorite Lectoria")
+        : root(Make(key.get(), name, nullptr, nullptr, nullptr, -1, 30)) {
         QDir().mkpath(folder.filePath("autorite"));
         Save(rootFile, root.get());
     }
@@ -182,6 +185,37 @@ INSTANTIATE_TEST_SUITE_P(Certificates, TlsCertificate, testing::ValuesIn(kCertif
                          [](const testing::TestParamInfo<CertificateCase>& info) {
                              return std::string(info.param.name);
                          });
+
+// The authorities SSL_CERT_FILE adds do not take the place of the system's: a server signed by
+// one of the system's (here, those of Qt's default configuration) is still accepted, one signed
+// by nobody known is still refused, and an expired one still says so.
+TEST_F(Tls, SystemAuthoritiesStillCountBesideSslCertFile) {
+    Authority system("Autorite publique");
+    const QSslConfiguration before = QSslConfiguration::defaultConfiguration();
+    QSslConfiguration withSystem = before;
+    withSystem.setCaCertificates(QSslCertificate::fromPath(system.rootFile));
+    QSslConfiguration::setDefaultConfiguration(withSystem);
+    const EnvironmentVariable variable("SSL_CERT_FILE", authority.rootFile);
+    HttpTransferLibrary library(FastTuning());
+    const auto fetch = [&](const QString& pem) {
+        QFile::remove(target);
+        const auto server = Serving(pem);
+        return library.Download(nullptr, QString::fromStdString(server->url("/e.pdf", "https")), target);
+    };
+    EXPECT_EQ(fetch(system.Issue("public", "IP:127.0.0.1", -1, 30)), TransferResult::Downloaded)
+        << library.LastError().toStdString();
+    EXPECT_EQ(fetch(authority.Issue("prive", "IP:127.0.0.1", -1, 30)), TransferResult::Downloaded)
+        << library.LastError().toStdString();
+    Authority unknown("Autorite inconnue");
+    EXPECT_EQ(fetch(unknown.Issue("inconnu", "IP:127.0.0.1", -1, 30)), TransferResult::CertificateError);
+    EXPECT_TRUE(library.LastError().startsWith("Le certificat du serveur 127.0.0.1 n'est pas reconnu ("))
+        << library.LastError().toStdString();
+    EXPECT_EQ(fetch(system.Issue("perime", "IP:127.0.0.1", -30, -1)), TransferResult::CertificateError);
+    EXPECT_TRUE(library.LastError().startsWith("Le certificat du serveur 127.0.0.1 a expiré ("))
+        << library.LastError().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(target));
+    QSslConfiguration::setDefaultConfiguration(before);
+}
 
 // An http address sent on to https meets the certificate there, and says so; an https address
 // sent back to plain http is refused, naming where it went.
