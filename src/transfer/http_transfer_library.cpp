@@ -27,6 +27,7 @@
 #include <limits>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <utility>
 
 namespace lectoria {
@@ -296,6 +297,8 @@ public:
         QObject::connect(&pause_, &QTimer::timeout, &pause_, [this] { Resume(); });
     }
     ~Session() {
+        if (committing_.joinable())
+            committing_.join();
         view_.onCancel = nullptr;
         if (reply_) { // only when the library goes while a transfer runs: nothing more is written
             QNetworkReply* reply = std::exchange(reply_, nullptr);
@@ -546,11 +549,8 @@ private:
 
     // Commits a complete file, tries again after a pause, or gives up.
     void AfterAttempt(Outcome outcome) {
-        if (outcome.result == TransferResult::Downloaded) {
-            if (!writer_->Commit())
-                outcome.result = writer_->Failure();
-            return End(outcome);
-        }
+        if (outcome.result == TransferResult::Downloaded)
+            return Commit(outcome);
         if (!outcome.transient || cancelled_ || attempt_ >= tuning_.maxRetries)
             return GiveUp(outcome);
         // A server that fell silent twice will not say more: silence costs a download about two
@@ -567,6 +567,23 @@ private:
         }
         view_.SetStatus(QStringLiteral("Nouvelle tentative dans %1 s…").arg(shownSeconds));
         pause_.start(std::chrono::milliseconds(ms));
+    }
+
+    // Putting the file on the disk (its data synced, then renamed over the target) takes a few
+    // milliseconds that the transfers beside this one would spend waiting: it runs on a thread of
+    // its own, and its end comes back to the event loop.
+    void Commit(const Outcome& outcome) {
+        committing_ = std::thread([this, outcome] {
+            const bool committed = writer_->Commit();
+            QMetaObject::invokeMethod(
+                &pause_, [this, outcome, committed] { Committed(outcome, committed); }, Qt::QueuedConnection);
+        });
+    }
+    void Committed(Outcome outcome, bool committed) {
+        committing_.join();
+        if (!committed)
+            outcome.result = writer_->Failure();
+        End(outcome);
     }
 
     void Resume() {
@@ -664,7 +681,8 @@ private:
     std::unique_ptr<FileWriter> writer_;
     ReceivedBody body_;
     QTimer watchdog_;
-    QTimer pause_;
+    QTimer pause_; // also where the commit's end comes back
+    std::thread committing_;
     QNetworkReply* reply_ = nullptr;
     int attempt_ = 0;
     int silentAttempts_ = 0;
