@@ -330,6 +330,8 @@ public:
 
 private:
     void Begin() {
+        if (cancelled_)
+            return End(Outcome(TransferResult::Cancelled));
         writer_ = tuning_.makeWriter(target_);
         if (!writer_->Open())
             return End(Outcome(writer_->Failure()));
