@@ -17,6 +17,7 @@
 #include <QStandardPaths>
 #include <QStorageInfo>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 #if QT_CONFIG(ssl)
 #include <QSslCertificate>
@@ -27,6 +28,7 @@
 #include <limits>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -46,7 +48,9 @@ struct SslTrust {};
 
 namespace {
 
-// What Qt may hold for us between two reads; the socket waits beyond that, so memory stays flat.
+// What Qt may hold for us between two reads over HTTP/1.1; the socket waits beyond that, so memory
+// stays flat. (Over HTTP/2 Qt reads the connection for every stream: each chunk is written out
+// at the signal that brings it.)
 constexpr qint64 kReadBufferSize = 1024 * 1024;
 constexpr qint64 kLongestRetryAfter = 60;
 
@@ -184,17 +188,33 @@ std::optional<QSslConfiguration> ReadTrust(const QString& file, const QString& f
     // Only the added authorities: setting a list ends Qt's loading of the system's ones on
     // demand, and reading them all takes Qt 0.1 to 0.3 s (nearly 300 certificates) before the
     // first request of every run. A server they do not vouch for is checked against the system's
-    // authorities during its handshake (SystemVouchesFor), which looks up only its issuer.
+    // authorities during its handshake (SystemVouchesFor): that read is paid only then.
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
     configuration.setCaCertificates(extra);
     return configuration;
 }
 
+// The handshake's only complaint is that none of the added authorities issued the chain.
+bool OnlyTheIssuerIsUnknown(const QList<QSslError>& errors) {
+    return !errors.isEmpty() && std::all_of(errors.cbegin(), errors.cend(), [](const QSslError& error) {
+        switch (error.error()) {
+        case QSslError::UnableToGetIssuerCertificate:
+        case QSslError::UnableToGetLocalIssuerCertificate:
+        case QSslError::UnableToVerifyFirstCertificate:
+        case QSslError::SelfSignedCertificateInChain:
+            return true;
+        default: // a wrong name, an expired or misused certificate is refused whoever signed it
+            return false;
+        }
+    });
+}
+
 // Whether the system's own authorities accept the chain the server presented, for its name: a
-// server signed by a public authority while SSL_CERT_FILE or SSL_CERT_DIR add private ones.
-bool SystemVouchesFor(const QNetworkReply& reply, SslTrust& trust) {
+// server signed by a public authority while SSL_CERT_FILE or SSL_CERT_DIR add private ones. The
+// check reads the whole system store: its verdict is kept for the run.
+bool SystemVouchesFor(const QNetworkReply& reply, const QList<QSslError>& errors, SslTrust& trust) {
     const QList<QSslCertificate> chain = reply.sslConfiguration().peerCertificateChain();
-    if (chain.isEmpty())
+    if (chain.isEmpty() || !OnlyTheIssuerIsUnknown(errors))
         return false;
     const QByteArray key = reply.url().host().toUtf8() + ' ' + chain.first().digest(QCryptographicHash::Sha256);
     const std::lock_guard lock(trust.mutex);
@@ -266,7 +286,7 @@ bool IsWebScheme(const QUrl& url) {
 // HTTP/2's flow control lets a server send only as much as the client's window says before it
 // hears back. With the protocol's default window (64 KiB), every edition would come at 64 KiB
 // per round trip whatever the link: 150 kB took three round trips. Large windows let each stream
-// run at the link's speed; memory stays bounded by the reply's read buffer, read at each signal.
+// run at the link's speed; each chunk is written out at the signal that brings it.
 QHttp2Configuration Http2Windows() {
     QHttp2Configuration windows;
     windows.setSessionReceiveWindowSize(std::numeric_limits<qint32>::max());
@@ -380,7 +400,7 @@ private:
         reply_ = reply;
 #if QT_CONFIG(ssl)
         QObject::connect(reply, &QNetworkReply::sslErrors, reply, [this, reply](const QList<QSslError>& errors) {
-            if (trust_.configuration && SystemVouchesFor(*reply, trust_)) {
+            if (trust_.configuration && SystemVouchesFor(*reply, errors, trust_)) {
                 reply->ignoreSslErrors(errors); // only what the added authorities alone could not vouch for
                 return;
             }
@@ -391,7 +411,7 @@ private:
         // transfers waiting for this host can go out beside this one's request.
         QObject::connect(reply, &QNetworkReply::encrypted, reply, [this, reply] {
             if (reply->sslConfiguration().nextNegotiatedProtocol() == QSslConfiguration::ALPNProtocolHTTP2)
-                SetMultiplexed();
+                SetMultiplexed(*reply);
         });
 #endif
         // Our own clock for both limits, so that a time-out is never taken for a cancel.
@@ -418,8 +438,10 @@ private:
             QTimer::singleShot(0, reply, [this, reply] { OnFinished(reply); });
     }
 
-    void SetMultiplexed() {
-        if (multiplexed_)
+    // Only the host asked: after a redirect to another host, what that one speaks says nothing
+    // of how many requests the first one takes at once.
+    void SetMultiplexed(const QNetworkReply& reply) {
+        if (multiplexed_ || reply.url().host() != url_.host() || reply.url().port(-1) != url_.port(-1))
             return;
         multiplexed_ = true;
         if (onMultiplexed)
@@ -445,7 +467,7 @@ private:
         headersSeen_ = true;
         outcome_.httpStatus = status;
         if (reply->attribute(QNetworkRequest::Http2WasUsedAttribute).toBool())
-            SetMultiplexed();
+            SetMultiplexed(*reply);
         if (status == 416 && resuming_) {
             // The server's file is shorter than what we hold, or another one: start over.
             body_.Reset();
@@ -575,14 +597,19 @@ private:
     // milliseconds that the transfers beside this one would spend waiting: it runs on a thread of
     // its own, and its end comes back to the event loop.
     void Commit(const Outcome& outcome) {
-        committing_ = std::thread([this, outcome] {
-            const bool committed = writer_->Commit();
-            QMetaObject::invokeMethod(
-                &pause_, [this, outcome, committed] { Committed(outcome, committed); }, Qt::QueuedConnection);
-        });
+        try {
+            committing_ = std::thread([this, outcome] {
+                const bool committed = writer_->Commit();
+                QMetaObject::invokeMethod(
+                    &pause_, [this, outcome, committed] { Committed(outcome, committed); }, Qt::QueuedConnection);
+            });
+        } catch (const std::system_error&) { // no thread to be had: here, then
+            Committed(outcome, writer_->Commit());
+        }
     }
     void Committed(Outcome outcome, bool committed) {
-        committing_.join();
+        if (committing_.joinable())
+            committing_.join();
         if (!committed)
             outcome.result = writer_->Failure();
         End(outcome);

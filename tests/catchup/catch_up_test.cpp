@@ -183,6 +183,62 @@ TEST_F(Run, AnEarlyStopStillReportsWhatWasFetchedAhead) {
     EXPECT_EQ(reports[1].file, ahead.written.filter("20070509").value(0));
 }
 
+// Transfers beside each other, through a double that counts those under way: never more for a
+// host than it is worth at once, the rest together as soon as the host is found multiplexing, and
+// a host that stops answering leaves the editions not yet asked for aside, with the cause.
+TEST_F(Run, TransfersAtOnceFollowWhatTheHostIsWorth) {
+    struct Paced final : ConcurrentTransfers {
+        int atOnce = 2;
+        int raiseTo = 0; // at the first start, as a TLS handshake saying HTTP/2 does
+        int result = TransferResult::Downloaded;
+        int underWay = 0, most = 0, started = 0;
+        void Start(const QString& url, const QString& file, Done done) override {
+            most = std::max(most, ++underWay);
+            if (++started == 1 && raiseTo > 0)
+                QTimer::singleShot(0, [this, url] {
+                    atOnce = raiseTo;
+                    onMoreAtOnce(url);
+                });
+            QTimer::singleShot(0, [this, file, done] {
+                --underWay;
+                if (result == TransferResult::Downloaded)
+                    Write(file, kPdf);
+                done(result, result == TransferResult::Downloaded ? QString() : "Le serveur ne répond plus.");
+            });
+        }
+        int AtOnce(const QString&) const override { return atOnce; }
+    };
+    const QList<Edition> plan = PlanCatchUp({"Metro"}, {"Paris"}, kToday, std::nullopt);
+    ASSERT_GE(plan.size(), 9);
+    const auto run = [&](Paced& paced) {
+        reports.clear();
+        QDir(folder.path()).removeRecursively();
+        QDir().mkpath(folder.path());
+        RunCatchUp(
+            plan, folder.path(), kToday, services, [this](const EditionReport& r) { reports << r; }, &paced);
+        EXPECT_EQ(reports.size(), plan.size());
+    };
+    Paced http1;
+    run(http1);
+    EXPECT_EQ(http1.most, 2);
+    EXPECT_EQ(http1.started, plan.size());
+
+    Paced http2;
+    http2.raiseTo = 8;
+    run(http2);
+    EXPECT_EQ(http2.most, 8);
+
+    Paced silent;
+    silent.result = TransferResult::TimedOut;
+    run(silent);
+    EXPECT_EQ(silent.started, 2);
+    for (const EditionReport& report : reports) {
+        EXPECT_EQ(report.status, EditionStatus::Failed);
+        EXPECT_TRUE(report.error.startsWith("Le serveur ne répond plus.")) << report.error.toStdString();
+    }
+    EXPECT_TRUE(reports.last().error.contains("ne répondait déjà plus")) << reports.last().error.toStdString();
+}
+
 // A folder that cannot be listed is one failure, said, not a clean-up that silently did nothing.
 TEST_F(Run, CleanUpOfAFolderThatCannotBeListedIsAFailure) {
     Write(File("plain"), kPdf);

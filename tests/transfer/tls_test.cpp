@@ -115,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(Certificates, TlsCertificate, testing::ValuesIn(kCertif
 
 // The authorities SSL_CERT_FILE adds do not take the place of the system's: a server signed by
 // one of the system's (here, those of Qt's default configuration) is still accepted, one signed
-// by nobody known is still refused, and an expired one still says so.
+// by nobody known is still refused, and one expired or made out for another name still says so.
 TEST_F(Tls, SystemAuthoritiesStillCountBesideSslCertFile) {
     Authority system("Autorite publique");
     const QSslConfiguration before = QSslConfiguration::defaultConfiguration();
@@ -139,6 +139,9 @@ TEST_F(Tls, SystemAuthoritiesStillCountBesideSslCertFile) {
         << library.LastError().toStdString();
     EXPECT_EQ(fetch(system.Issue("perime", "IP:127.0.0.1", -30, -1)), TransferResult::CertificateError);
     EXPECT_TRUE(library.LastError().startsWith("Le certificat du serveur 127.0.0.1 a expiré ("))
+        << library.LastError().toStdString();
+    EXPECT_EQ(fetch(system.Issue("autre-nom", "DNS:archive.exemple", -1, 30)), TransferResult::CertificateError);
+    EXPECT_TRUE(library.LastError().startsWith("Le certificat du serveur 127.0.0.1 est établi pour un autre nom ("))
         << library.LastError().toStdString();
     EXPECT_FALSE(QFileInfo::exists(target));
     QSslConfiguration::setDefaultConfiguration(before);

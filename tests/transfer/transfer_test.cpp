@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -421,13 +422,15 @@ TEST_F(Transfer, LocalRefusalsNameTheirCause) {
     EXPECT_EQ(Files(), QStringList{"e.pdf"});
 }
 
-// Presses `button` of the progress window once it shows, after noting its description and status.
+// Presses `button` of the progress window once it shows (and its status starts with `when`),
+// after noting its description and status.
 struct WindowPress {
-    explicit WindowPress(const char* button) {
-        QObject::connect(&poll, &QTimer::timeout, [this, button] {
+    explicit WindowPress(const char* button, QString when = {}) {
+        QObject::connect(&poll, &QTimer::timeout, [this, button, when] {
             for (QWidget* window : QApplication::topLevelWidgets()) {
                 auto* pressed = window->findChild<QPushButton*>(button);
-                if (window->objectName() != "frmTransfert" || !window->isVisible() || !pressed)
+                if (window->objectName() != "frmTransfert" || !window->isVisible() || !pressed ||
+                    !window->findChild<QLabel*>("lbl_Etat")->text().startsWith(when))
                     continue;
                 description = window->findChild<QLabel*>("lbl_Description")->text();
                 heading = window->findChild<QLabel*>("lbl_Etiquette")->text();
@@ -462,6 +465,24 @@ TEST_F(Transfer, CancelFromTheWindowButton) {
     EXPECT_EQ(result, TransferResult::Cancelled);
     EXPECT_EQ(library.LastError(), "Téléchargement annulé.");
     EXPECT_EQ(press.description, "Metro édition Paris du 03/05/2007");
+    EXPECT_EQ(Read(target), kEarlier);
+    EXPECT_EQ(Files(), QStringList{"e.pdf"});
+}
+
+// "Annuler" pressed while the window waits to try again ends the transfer then, not after the pause.
+TEST_F(Transfer, CancelDuringTheRetryPause) {
+    Route([](const httplib::Request&, httplib::Response& r) { r.status = 503; });
+    TransferTuning tuning = FastTuning();
+    tuning.firstRetryPause = std::chrono::seconds(60);
+    HttpTransferLibrary library(tuning);
+    QWidget owner;
+    owner.show();
+    WindowPress press("cmd_Annuler", "Nouvelle tentative");
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(library.Download(&owner, url, target), TransferResult::Cancelled);
+    EXPECT_LT(clock.elapsed(), 30000);
+    EXPECT_EQ(press.status, "Nouvelle tentative dans 1 s…");
     EXPECT_EQ(Read(target), kEarlier);
     EXPECT_EQ(Files(), QStringList{"e.pdf"});
 }
