@@ -23,11 +23,6 @@
 
 namespace {
 
-#ifndef LECTORIA_APP_PATH
-#define LECTORIA_APP_PATH ""
-#define LECTORIA_BARE_WINDOW_PATH ""
-#endif
-
 // Milliseconds from just before the start to the first paint, or nothing on a failure.
 std::optional<double> TimeToFirstPaint(const QString& program, const QStringList& arguments,
                                        const QProcessEnvironment& environment) {

@@ -1,9 +1,6 @@
 // lectoria: the main window.
 #include "download/download_action.h"
 #include "font_warm_up.h"
-#ifdef LECTORIA_NETWORK_MODULE
-#include "network_module.h"
-#endif
 #include "storage/configured_values.h"
 #include "storage/drive_check.h"
 #include "storage/folder_choice.h"
@@ -112,11 +109,7 @@ int main(int argc, char** argv) {
     const auto picker = MakeDialogFolderPicker();
     const auto drives = MakeSystemDriveQuery();
     SystemFileLookup files;
-#ifdef LECTORIA_NETWORK_MODULE
-    DeferredTransferLibrary transfer; // the network module is opened at the first download
-#else
     HttpTransferLibrary transfer;
-#endif
     fonts.Wait();
     frmLctr window(state,
                    {*settings, clock, *picker, *drives, files, transfer, LoadConfiguredArchiveSettings(), nullptr});

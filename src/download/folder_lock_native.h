@@ -1,7 +1,6 @@
 #pragma once
 
-// The kernel's lock on one file, free of Qt so that the Windows one can be checked with a Windows
-// cross compiler alone. The kernel releases it when its holder closes the file or dies, whatever
+// The kernel's lock on one file. The kernel releases it when its holder closes the file or dies, whatever
 // the file holds: a run killed at any moment never leaves the folder locked.
 #include <cstdint>
 

@@ -17,7 +17,6 @@ int QueryWindowsDriveType(const wchar_t* root) {
 
 } // namespace lectoria
 
-#ifndef LECTORIA_NO_QT
 #include "storage/drive_check.h"
 
 #include <string>
@@ -41,4 +40,3 @@ std::unique_ptr<DriveQuery> MakeSystemDriveQuery() {
 }
 
 } // namespace lectoria
-#endif

@@ -1,6 +1,5 @@
 #pragma once
 
-// Free of Qt, so that it can be checked with a Windows cross compiler alone.
 namespace lectoria {
 
 // GetDriveTypeW on a root such as L"C:\\"; the result is one of the DRIVE_* codes.

@@ -131,3 +131,11 @@ FetchResult NetworkHistoryFetcher::Fetch(const QUrl& url) {
 }
 
 } // namespace lectoria
+
+namespace lectoria {
+
+std::unique_ptr<HistoryFetcher> MakeHistoryFetcher(const FetchSettings& settings) {
+    return std::make_unique<NetworkHistoryFetcher>(settings);
+}
+
+} // namespace lectoria

@@ -58,8 +58,7 @@ private:
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
-// The fetcher of the About window's update check: a NetworkHistoryFetcher. The window program
-// links its own definition instead, one that opens the network code at the first fetch.
+// The fetcher of the About window's update check: a NetworkHistoryFetcher.
 std::unique_ptr<HistoryFetcher> MakeHistoryFetcher(const FetchSettings& settings);
 
 } // namespace lectoria

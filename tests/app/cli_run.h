@@ -24,10 +24,19 @@ inline QDate RecentWeekday() {
     return day;
 }
 
+// A program's text output; Windows' C runtime ends its lines with CR LF.
+inline QString OutputText(const QByteArray& bytes) {
+    QString text = QString::fromUtf8(bytes);
+#ifdef _WIN32
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+#endif
+    return text;
+}
+
 inline Outcome Finish(QProcess& process) {
     EXPECT_TRUE(process.waitForFinished(60000));
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    return {process.exitCode(), OutputText(process.readAllStandardOutput()),
+            OutputText(process.readAllStandardError())};
 }
 
 inline Outcome RunCli(const QProcessEnvironment& env, const QStringList& arguments,

@@ -379,8 +379,8 @@ TEST_F(Transfer, DiskFullDuringTheBody) {
     HttpTransferLibrary library = FaultyLibrary(100, false);
     EXPECT_EQ(library.Download(nullptr, url, target), TransferResult::DiskFull);
     EXPECT_EQ(library.LastError(),
-              "Plus de place sur le disque : le fichier n'a pas pu être enregistré dans le dossier " + folder.path() +
-                  ".");
+              "Plus de place sur le disque : le fichier n'a pas pu être enregistré dans le dossier " +
+                  QDir::toNativeSeparators(folder.path()) + ".");
     EXPECT_EQ(Read(target), kEarlier);
     EXPECT_EQ(Files(), QStringList{"e.pdf"});
 }
@@ -407,9 +407,9 @@ TEST_F(Transfer, LocalRefusalsNameTheirCause) {
         QString error;
     } cases[] = {
         {url, folder.filePath("pris.pdf"), TransferResult::TargetIsFolder,
-         "Le nom pris.pdf est déjà pris par un dossier dans " + folder.path() + "."},
+         "Le nom pris.pdf est déjà pris par un dossier dans " + QDir::toNativeSeparators(folder.path()) + "."},
         {url, folder.filePath("absent/e.pdf"), TransferResult::WriteError,
-         "Impossible d'écrire le fichier dans le dossier " + folder.filePath("absent") + "."},
+         "Impossible d'écrire le fichier dans le dossier " + QDir::toNativeSeparators(folder.filePath("absent")) + "."},
         {"ftp://127.0.0.1/e.pdf", folder.filePath("f.pdf"), TransferResult::BadAddress,
          "Adresse refusée : seules les adresses http:// et https:// sont suivies."},
     };

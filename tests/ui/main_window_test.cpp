@@ -71,7 +71,8 @@ TEST_F(MainWindow, ChosenPaperAndFolderReachTheDownload) {
     EXPECT_EQ(store.values["Chemin"].toString(), "/presse");
     Click("cmd_DL");
     EXPECT_EQ(transfer.calls.last(), "Download http://m.test/fr/divers/pdf/2026/12/09/FRPAR_2026_12_09.pdf -> "
-                                     "/presse/20261209_Metro_Paris.pdf");
+                                     "/presse" +
+                                         QString(QDir::separator()) + "20261209_Metro_Paris.pdf");
     ASSERT_EQ(messages.shown.size(), 1); // the date is written as the system's locale writes it
     EXPECT_TRUE(messages.shown[0].startsWith("Téléchargement de Metro du ")) << messages.shown[0].toStdString();
 }
@@ -160,7 +161,8 @@ TEST_F(MainWindow, AfterARefusedDayTheCalendarsDayIsDownloaded) {
     Click("opt_metro");
     Click("cmd_DL");
     EXPECT_EQ(transfer.calls.last(), "Download http://m.test/fr/divers/pdf/2026/12/09/FRPAR_2026_12_09.pdf -> "
-                                     "/presse/20261209_Metro_Paris.pdf");
+                                     "/presse" +
+                                         QString(QDir::separator()) + "20261209_Metro_Paris.pdf");
     ASSERT_EQ(messages.shown.size(), 2);
     EXPECT_TRUE(messages.shown[1].contains("2026") && messages.shown[1].contains("09"))
         << messages.shown[1].toStdString();
