@@ -34,7 +34,7 @@ inline QString OutputText(const QByteArray& bytes) {
 }
 
 inline Outcome Finish(QProcess& process) {
-    EXPECT_TRUE(process.waitForFinished(60000));
+    EXPECT_TRUE(process.waitForFinished(60000)) << process.errorString().toStdString();
     return {process.exitCode(), OutputText(process.readAllStandardOutput()),
             OutputText(process.readAllStandardError())};
 }
