@@ -2,6 +2,7 @@
 // as the window; messages go to the terminal instead of message boxes. It can also fetch every
 // edition still missing from the folder, and set that up as a daily run.
 #include "cli_options.h"
+#include "console.h"
 
 #include "catchup/arrival_notice.h"
 #include "catchup/catch_up.h"
@@ -25,7 +26,6 @@
 #include <QLibraryInfo>
 #include <QNetworkProxyFactory>
 #include <QStandardPaths>
-#include <QTextStream>
 #include <QTranslator>
 #include <unistd.h>
 
@@ -34,15 +34,6 @@ using namespace lectoria::catchup;
 using namespace lectoria::cli;
 
 namespace {
-
-QTextStream& Out() {
-    static QTextStream stream(stdout);
-    return stream;
-}
-QTextStream& Err() {
-    static QTextStream stream(stderr);
-    return stream;
-}
 
 // Lines of a message are CR LF separated; a terminal wants plain line breaks.
 QString ForTerminal(QString text) {

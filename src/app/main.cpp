@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
     SelectionState state;
     const auto settings = MakeUserSettingsStore();
     const SystemClock clock;
-    const auto picker = MakeDialogFolderPicker();
+    const auto picker = MakeSystemFolderPicker();
     const auto drives = MakeSystemDriveQuery();
     SystemFileLookup files;
     HttpTransferLibrary transfer;

@@ -58,11 +58,32 @@ QString CommandLine(const ScheduleSetup& setup, QString (*quote)(const QString&)
     return words.join(QLatin1Char(' '));
 }
 
-// On Windows the Task Scheduler takes one command line: the program in double quotes.
+// Windows' own separators, whatever system writes the task.
+QString WithBackslashes(QString path) {
+    return path.replace(QLatin1Char('/'), QLatin1Char('\\'));
+}
+
+// A word of a Windows command line as the program's C runtime splits it again: in double quotes
+// when it holds a space, with the backslashes before the closing quote doubled (« D:\Presse\ »
+// would otherwise end in an escaped quote). Double quotes themselves are refused beforehand.
+QString WindowsWord(const QString& word) {
+    if (!word.isEmpty() && !word.contains(QLatin1Char(' ')))
+        return word;
+    qsizetype trailing = 0;
+    while (trailing < word.size() && word.at(word.size() - 1 - trailing) == QLatin1Char('\\'))
+        ++trailing;
+    return QLatin1Char('"') + word + QString(trailing, QLatin1Char('\\')) + QLatin1Char('"');
+}
+
+// On Windows the Task Scheduler takes one command line: the program in double quotes, then its
+// arguments; the program and the folder are written with backslashes.
 QString WindowsCommandLine(const ScheduleSetup& setup) {
-    QStringList words{QLatin1Char('"') + QDir::toNativeSeparators(setup.program) + QLatin1Char('"')};
-    for (const QString& argument : setup.arguments)
-        words.append(argument.contains(QLatin1Char(' ')) ? QLatin1Char('"') + argument + QLatin1Char('"') : argument);
+    QStringList words{QLatin1Char('"') + WithBackslashes(setup.program) + QLatin1Char('"')};
+    for (qsizetype i = 0; i < setup.arguments.size(); ++i) {
+        const bool folder = i > 0 && setup.arguments.at(i - 1) == QLatin1String("--dossier");
+        const QString& argument = setup.arguments.at(i);
+        words.append(WindowsWord(folder ? WithBackslashes(argument) : argument));
+    }
     return words.join(QLatin1Char(' '));
 }
 

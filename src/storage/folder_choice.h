@@ -25,6 +25,10 @@ public:
 // Qt's own folder dialog, in French whatever the system's language, opened on the desktop.
 std::unique_ptr<FolderPicker> MakeDialogFolderPicker();
 
+// The system's own picker: on Windows the shell's folder tree, from the desktop, modal to its
+// owner; elsewhere Qt's dialog above.
+std::unique_ptr<FolderPicker> MakeSystemFolderPicker();
+
 // Where the picker opens: the user's desktop folder (XDG_DESKTOP_DIR on Linux) when it exists,
 // else the home folder.
 QString FolderPickerStartFolder();

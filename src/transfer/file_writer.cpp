@@ -1,6 +1,7 @@
 #include "transfer/file_writer.h"
 
 #include "storage/durable_file.h"
+#include "storage/own_files.h"
 #include "transfer/transfer_library.h"
 
 #include <QFileInfo>
@@ -186,6 +187,7 @@ bool PartFileWriter::Create() {
         return Fail(ClassifyOpenFailure(target_));
 #endif
     holding_ = true;
+    HideOwnFile(temporary_);
     return true;
 }
 
@@ -219,6 +221,7 @@ bool PartFileWriter::SetValidator(const QByteArray& validator, qint64 total) {
         noted += QByteArray::number(total) + '\n';
     validatorSaved_ = file.write(noted) == noted.size() && file.flush();
     file.close();
+    HideOwnFile(validatorFile_);
     if (!validatorSaved_)
         QFile::remove(validatorFile_);
     return validatorSaved_;
@@ -255,11 +258,19 @@ bool PartFileWriter::Sync() {
 bool PartFileWriter::Replace() {
     if (!holding_ || file_.isOpen())
         return Fail(TransferResult::WriteError);
-    // rename(2) replaces an existing target in one step; so does MoveFileEx on Windows.
+    // rename(2) replaces an existing target in one step; so does MoveFileEx on Windows, where
+    // the new edition is shown like the old one (a rename keeps the hidden mark of the ".part").
+    ShowOwnFile(temporary_);
     std::error_code error;
     std::filesystem::rename(NativePath(temporary_), NativePath(target_), error);
-    if (error)
-        return Fail(ClassifySystemError(error));
+    if (error) {
+        const int failure = ClassifySystemError(error);
+        // Windows refuses to replace a file that a reader holds open with the same "access
+        // denied" as a refusal of rights; the two call for different remedies.
+        return Fail(failure == TransferResult::PermissionDenied && HeldOpenElsewhere(target_)
+                        ? TransferResult::FileInUse
+                        : failure);
+    }
     holding_ = false;
     QFile::remove(validatorFile_);
     SyncFolder(QFileInfo(target_).absolutePath());

@@ -43,7 +43,7 @@ public:
     // validator nothing could tell the next run that they still match: it discards instead.
     virtual void Keep() { Discard(); }
     // After a false answer: TransferResult::DiskFull, ReadOnlyFileSystem, PermissionDenied,
-    // ReadOnlyFolder, TargetIsFolder or WriteError.
+    // ReadOnlyFolder, TargetIsFolder, FileInUse or WriteError.
     virtual int Failure() const = 0;
 };
 

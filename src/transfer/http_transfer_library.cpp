@@ -1,5 +1,7 @@
 #include "transfer/http_transfer_library.h"
 
+#include "storage/own_files.h"
+
 #include "transfer/connection_probe.h"
 #include "transfer/progress_view.h"
 #include "transfer/response_check.h"
@@ -825,6 +827,17 @@ QString HttpTransferLibrary::DescribeFailure(int result, int httpStatus, const Q
             .arg(where);
     case TransferResult::ReadOnlyFolder:
         return QStringLiteral("Le dossier %1 est en lecture seule.").arg(where);
+    case TransferResult::FileInUse: {
+        const QString program = ProgramHolding(target);
+        const QString name = QDir::toNativeSeparators(file.absoluteFilePath());
+        if (program.isEmpty())
+            return QStringLiteral("Le fichier %1 est ouvert dans un autre programme : fermez-le, puis téléchargez "
+                                  "à nouveau.")
+                .arg(name);
+        return QStringLiteral("Le fichier %1 est ouvert dans un autre programme (%2) : fermez-le, puis téléchargez "
+                              "à nouveau.")
+            .arg(name, program);
+    }
     case TransferResult::WriteError:
         return QStringLiteral("Impossible d'écrire le fichier dans le dossier %1.").arg(where);
     case TransferResult::TargetIsFolder:

@@ -29,6 +29,7 @@ inline constexpr int CertificateError = 16;   // the server's TLS certificate is
 inline constexpr int ProxyError = 17;         // the proxy cannot be reached, or wants credentials
 inline constexpr int NotConfigured = 18;      // the archive's address is still the default (.invalid)
 inline constexpr int WebPage = 19;            // a web page where the edition should be (a "soft 404")
+inline constexpr int FileInUse = 20;          // another program holds the edition open: it cannot be replaced
 } // namespace TransferResult
 
 // The download library the Download action calls: test the connection, set the texts of the

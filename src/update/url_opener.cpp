@@ -1,9 +1,9 @@
 #include "update/url_opener.h"
 
+#include "update/url_opener_native.h"
+
 #include <QDesktopServices>
 #include <QGuiApplication>
-#include <QProcess>
-#include <QStandardPaths>
 
 namespace lectoria {
 
@@ -16,15 +16,11 @@ public:
             QDesktopServices::openUrl(url);
             return;
         }
-        // A program without a window (lectoria-cli) has no Qt desktop services: it starts the
-        // freedesktop.org launcher that they start on Linux, xdg-open, itself.
-        QProcess::startDetached(QStringLiteral("xdg-open"), {url.isLocalFile() ? url.toLocalFile() : url.toString()});
+        OpenWithoutWindow(url);
     }
 
-    // xdg-open comes with xdg-utils, which the package only recommends.
     bool Available() const override {
-        return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ||
-               !QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty();
+        return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) || CanOpenWithoutWindow();
     }
 };
 } // namespace

@@ -14,7 +14,8 @@ public:
     virtual bool Available() const { return true; }
 };
 
-// QDesktopServices::openUrl; xdg-open in a program without a QGuiApplication.
+// QDesktopServices::openUrl; in a program without a QGuiApplication, the system launcher
+// (xdg-open, or the Windows shell).
 std::unique_ptr<UrlOpener> MakeDesktopUrlOpener();
 
 } // namespace lectoria

@@ -25,12 +25,12 @@ TEST(DailyRun, WindowsTaskSchedulerCreatesAndDeletesOneDailyTask) {
     const ScheduleSetup setup{Scheduler::WindowsTasks,
                               {},
                               "C:/Lectoria/lectoria-cli.exe",
-                              {"--manquantes", "--silencieux", "--dossier", "D:/Mes journaux"}};
+                              {"--manquantes", "--silencieux", "--dossier", "D:/Mes journaux/"}};
     EXPECT_TRUE(ScheduleDailyRun(setup, QTime(6, 5), runner).done);
     EXPECT_TRUE(UnscheduleDailyRun(setup, runner).done);
     const QList<QStringList> expected{
         {"schtasks", "/Create", "/F", "/SC", "DAILY", "/ST", "06:05", "/TN", "Lectoria", "/TR",
-         "\"C:/Lectoria/lectoria-cli.exe\" --manquantes --silencieux --dossier \"D:/Mes journaux\""},
+         "\"C:\\Lectoria\\lectoria-cli.exe\" --manquantes --silencieux --dossier \"D:\\Mes journaux\\\\\""},
         {"schtasks", "/Delete", "/F", "/TN", "Lectoria"}};
     EXPECT_EQ(runner.calls, expected);
     runner.answer.exitCode = 1;
