@@ -42,6 +42,8 @@ VIAddVersionKey /LANG=1036 "FileDescription" "Installation de Lectoria ${VERSION
 VIAddVersionKey /LANG=1036 "CompanyName" "Orvane"
 VIAddVersionKey /LANG=1036 "LegalCopyright" "Orvane"
 
+!define MUI_ICON "${SOURCE}/lectoria.ico"
+!define MUI_UNICON "${SOURCE}/lectoria.ico"
 !define MUI_ABORTWARNING
 !define MUI_FINISHPAGE_RUN "$INSTDIR\lectoria.exe"
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\LISEZMOI.txt"
