@@ -21,6 +21,7 @@ RequestExecutionLevel user
 ManifestDPIAware true
 
 !include MUI2.nsh
+!include LogicLib.nsh
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Lectoria"
 
@@ -56,7 +57,38 @@ VIAddVersionKey /LANG=1036 "LegalCopyright" "Orvane"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "French"
 
+; Windows lets nobody replace or remove the file of a running program, and NSIS, when a file
+; cannot be written, goes on in a silent install and reports success with the old program left in
+; place. So the programs are first opened for writing, which fails while one of them runs: the user
+; is asked to close Lectoria and try again; a silent run ends in failure (exit code 2).
+!macro DefineRunningCheck un
+Function ${un}StopWhileRunning
+    retry:
+    ${ForEach} $R1 0 1 + 1
+        ${If} $R1 == 0
+            StrCpy $R2 "$INSTDIR\lectoria.exe"
+        ${Else}
+            StrCpy $R2 "$INSTDIR\lectoria-cli.exe"
+        ${EndIf}
+        ${If} ${FileExists} $R2
+            ClearErrors
+            FileOpen $R3 $R2 a
+            ${If} ${Errors}
+                MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
+                    "Lectoria est ouvert : fermez sa fenêtre et attendez la fin des téléchargements de lectoria-cli, puis cliquez sur Recommencer.$\r$\n$\r$\n$R2" \
+                    /SD IDCANCEL IDRETRY retry
+                Abort "Lectoria est ouvert : rien n'a été modifié."
+            ${EndIf}
+            FileClose $R3
+        ${EndIf}
+    ${Next}
+FunctionEnd
+!macroend
+!insertmacro DefineRunningCheck ""
+!insertmacro DefineRunningCheck "un."
+
 Section "Lectoria"
+    Call StopWhileRunning
     SetShellVarContext current
     SetOutPath "$INSTDIR"
     SetOverwrite on
@@ -79,6 +111,7 @@ Section "Lectoria"
 SectionEnd
 
 Section "Uninstall"
+    Call un.StopWhileRunning
     SetShellVarContext current
     Delete "$SMPROGRAMS\Lectoria.lnk"
     ; Only what the installer put there: editions saved into this folder stay, and so does the folder then.
