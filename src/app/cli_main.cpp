@@ -2,13 +2,14 @@
 // as the window; messages go to the terminal instead of message boxes. It can also fetch every
 // edition still missing from the folder, and set that up as a daily run.
 #include "cli_options.h"
+#include "cli_platform.h"
 #include "console.h"
 
 #include "catchup/arrival_notice.h"
 #include "catchup/catch_up.h"
 #include "catchup/daily_run.h"
-#include "catchup/dbus_notifier.h"
 #include "catchup/run_report.h"
+#include "catchup/tray_notifier.h"
 #include "download/download_action.h"
 #include "download/folder_lock.h"
 #include "rules/editions.h"
@@ -173,11 +174,11 @@ private:
 void Notify(const Request& request, const RunReport& report, const QString& stop) {
     if (!request.notify)
         return;
-    DBusNotifier notifier;
+    const auto notifier = MakeDesktopNotifier(NotificationIcon());
     const auto opener = MakeDesktopUrlOpener();
     // Someone who ran this by hand in a terminal gets the prompt back at once, not after the wait.
     const bool byHand = isatty(STDOUT_FILENO) && !qEnvironmentVariableIsSet("LECTORIA_ATTENTE_NOTIFICATION");
-    NotifyArrivals(report.Editions(), stop, notifier, *opener,
+    NotifyArrivals(report.Editions(), stop, *notifier, *opener,
                    byHand ? std::chrono::milliseconds(0) : NotificationWait());
 }
 
@@ -256,7 +257,8 @@ int Print(const ScheduleOutcome& outcome) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    const auto application = MakeCliApplication(argc, argv);
+    QCoreApplication& app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("lectoria-cli"));
     KeepQtDiagnosticsQuiet();
     LoadFrenchTranslations(app);
