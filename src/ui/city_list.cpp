@@ -1,11 +1,30 @@
 #include "ui/city_list.h"
 
 #include <QKeyEvent>
+#include <QStyledItemDelegate>
 
 namespace lectoria {
 
+namespace {
+
+// One line of text per entry, as the list's font sets it: the ten cities fit the list's height
+// whatever the style adds around an entry (Windows' own style gives each a few pixels more,
+// which would push "Toulouse" out of sight behind a scroll bar).
+class LineHighEntries final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(option.fontMetrics.height());
+        return size;
+    }
+};
+
+} // namespace
+
 CityList::CityList(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setItemDelegate(new LineHighEntries(this));
 }
 
 int CityList::SelectedRow() const {

@@ -10,6 +10,9 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTimer>
 
 using namespace lectoria;
@@ -52,6 +55,26 @@ TEST_F(MainWindow, StartUpAppliesTheStoredSettings) {
         EXPECT_EQ(state.MaxAgeDays, 7);
         EXPECT_EQ(state.DayText + state.MonthText + state.YearText, "09122026");
         EXPECT_TRUE(messages.shown.isEmpty());
+    }
+}
+
+// The ten cities fit the list's height, with no scroll bar, in every style the program meets
+// (Windows' own style pads each entry more than Linux's).
+TEST_F(MainWindow, EveryCityIsInSightWithoutScrolling) {
+    for (const QString& name : QStyleFactory::keys()) {
+        SCOPED_TRACE(name.toStdString());
+        std::unique_ptr<QStyle> style(QStyleFactory::create(name));
+        Open();
+        auto* list = Find<QListWidget>("lst_Ville");
+        list->setStyle(style.get());
+        for (QWidget* child : list->findChildren<QWidget*>())
+            child->setStyle(style.get());
+        list->doItemsLayout();
+        ASSERT_EQ(list->count(), 10);
+        const QRect last = list->visualItemRect(list->item(9));
+        EXPECT_LT(last.bottom(), list->viewport()->height());
+        EXPECT_EQ(list->verticalScrollBar()->maximum(), 0);
+        window.reset();
     }
 }
 
