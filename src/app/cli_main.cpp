@@ -257,10 +257,12 @@ int Print(const ScheduleOutcome& outcome) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before the application object: Qt for Windows speaks while it sets up (a DPI setting that
+    // Wine refuses, say), and a terminal's user must not see it.
+    KeepQtDiagnosticsQuiet();
     const auto application = MakeCliApplication(argc, argv);
     QCoreApplication& app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("lectoria-cli"));
-    KeepQtDiagnosticsQuiet();
     LoadFrenchTranslations(app);
 
     QCommandLineParser parser;
