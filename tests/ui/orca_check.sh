@@ -13,6 +13,14 @@ if [ "${1:-}" != "--dans-la-session" ]; then
     lectoria="${1:?Usage : orca_check.sh CHEMIN_DE_LECTORIA}"
     [ -x "$lectoria" ] || { echo "Programme introuvable : $lectoria" >&2; exit 1; }
     exiger orca openbox xdotool
+    # Orca refuses to start beside another Orca of the same user, wherever it runs (the user's own
+    # screen reader, or this test run by another suite at the same time); replacing it would take
+    # their screen reader away.
+    for nom in /proc/[0-9]*/comm; do
+        if [ "$(cat "$nom" 2>/dev/null)" = orca ] && [ "$(stat -c %u "${nom%/comm}" 2>/dev/null)" = "$(id -u)" ]; then
+            ignorer "Orca tourne déjà pour cet utilisateur (processus ${nom//[^0-9]/}) : le test ne le remplace pas"
+        fi
+    done
     lancer_session "$0" --dans-la-session "$lectoria"
 fi
 
