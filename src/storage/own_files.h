@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
+#include <system_error>
 
 namespace lectoria {
 
@@ -17,5 +19,16 @@ void ShowOwnFile(const QString& path);
 bool HeldOpenElsewhere(const QString& path);
 // The name of a program holding `path` open, where the system can say which; empty otherwise.
 QString ProgramHolding(const QString& path);
+
+// Opens a leftover of an earlier run (an unfinished download, its validator) into `file`,
+// unbuffered, with `mode` (ReadOnly, or ReadWrite | Append to continue it), only when it is a
+// regular file of this user's own with no other name, never through a link: in a shared folder,
+// another user's file is never read or continued. False when it is not such a file.
+bool OpenOwnFile(const QString& path, QFile& file, QIODevice::OpenMode mode);
+// Creates `path` for writing into `file`, unbuffered: a new file made here and now, never an
+// existing one (nor a link's target) opened. False with the system's reason in `cause`.
+bool CreateOwnFile(const QString& path, QFile& file, std::error_code& cause);
+// Whether this process may create entries in `folder`.
+bool MayCreateIn(const QString& folder);
 
 } // namespace lectoria

@@ -2,15 +2,13 @@
 
 #include <QFileInfo>
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
-// After windows.h, which it needs.
+// After windows.h, which they need.
+#include <aclapi.h>
 #include <restartmanager.h>
+
+#include <fcntl.h>
+#include <io.h>
 
 #include <string>
 #include <vector>
@@ -31,6 +29,53 @@ void SetHidden(const QString& path, bool hidden) {
     const DWORD wanted = hidden ? attributes | FILE_ATTRIBUTE_HIDDEN : attributes & ~DWORD(FILE_ATTRIBUTE_HIDDEN);
     if (wanted != attributes)
         ::SetFileAttributesW(name.c_str(), wanted == 0 ? FILE_ATTRIBUTE_NORMAL : wanted);
+}
+
+// The user a file belongs to: the one it was made by, or the group that the user's new files go
+// to by default (the Administrators of an elevated session).
+bool OwnedByThisUser(HANDLE file) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                          &descriptor) != ERROR_SUCCESS)
+        return false;
+    bool own = false;
+    HANDLE token = nullptr;
+    if (owner != nullptr && ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        for (const TOKEN_INFORMATION_CLASS kind : {TokenUser, TokenOwner}) {
+            DWORD size = 0;
+            ::GetTokenInformation(token, kind, nullptr, 0, &size);
+            std::vector<char> buffer(size);
+            if (size == 0 || !::GetTokenInformation(token, kind, buffer.data(), size, &size))
+                continue;
+            const PSID sid = kind == TokenUser ? reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid
+                                               : reinterpret_cast<TOKEN_OWNER*>(buffer.data())->Owner;
+            if (::EqualSid(owner, sid)) {
+                own = true;
+                break;
+            }
+        }
+        ::CloseHandle(token);
+    }
+    ::LocalFree(descriptor);
+    return own;
+}
+
+// Hands a handle to `file`, which closes it; the C runtime's descriptor in binary mode, since
+// QFile writes through it.
+bool OpenInto(QFile& file, const QString& path, HANDLE handle, int flags, QIODevice::OpenMode mode) {
+    const int descriptor = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), flags);
+    if (descriptor < 0) {
+        ::CloseHandle(handle);
+        return false;
+    }
+    ::_setmode(descriptor, _O_BINARY);
+    file.setFileName(path);
+    if (!file.open(descriptor, mode | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::_close(descriptor);
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -88,6 +133,60 @@ QString ProgramHolding(const QString& path) {
     }
     ::RmEndSession(session);
     return program;
+}
+
+bool OpenOwnFile(const QString& path, QFile& file, QIODevice::OpenMode mode) {
+    const bool writing = mode.testFlag(QIODevice::WriteOnly);
+    // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end, whatever the position.
+    const DWORD access = GENERIC_READ | (writing ? FILE_APPEND_DATA : 0);
+    // FILE_FLAG_OPEN_REPARSE_POINT: a link (or junction) is opened itself, and refused below.
+    const HANDLE handle = ::CreateFileW(Wide(path).c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION information{};
+    const bool regular =
+        ::GetFileType(handle) == FILE_TYPE_DISK && ::GetFileInformationByHandle(handle, &information) &&
+        (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+        information.nNumberOfLinks == 1;
+    if (!regular || !OwnedByThisUser(handle)) {
+        ::CloseHandle(handle);
+        return false;
+    }
+    return OpenInto(file, path, handle, writing ? _O_APPEND : _O_RDONLY, mode);
+}
+
+bool CreateOwnFile(const QString& path, QFile& file, std::error_code& cause) {
+    // CREATE_NEW: made here and now; an existing name, a link's included, is refused.
+    const HANDLE handle = ::CreateFileW(Wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        // The reasons the transfer names on their own, in the portable terms it classifies; a
+        // refusal is told apart by looking at the folder.
+        switch (error) {
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            cause = std::make_error_code(std::errc::no_space_on_device);
+            break;
+        case ERROR_WRITE_PROTECT:
+            cause = std::make_error_code(std::errc::read_only_file_system);
+            break;
+        default:
+            cause = std::error_code(int(error), std::system_category());
+        }
+        return false;
+    }
+    if (!OpenInto(file, path, handle, 0, QIODevice::WriteOnly)) {
+        ::DeleteFileW(Wide(path).c_str());
+        cause = std::make_error_code(std::errc::io_error);
+        return false;
+    }
+    return true;
+}
+
+bool MayCreateIn(const QString& folder) {
+    return QFileInfo(folder).isWritable();
 }
 
 } // namespace lectoria

@@ -10,28 +10,9 @@
 #include <filesystem>
 #include <system_error>
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-#ifdef Q_OS_WIN
-#include <io.h>
-#endif
-
 namespace lectoria {
 
 namespace {
-
-// Whether this process may create entries in `folder`. On POSIX systems the effective
-// identity decides (a read-only mount answers no as well); elsewhere Qt's view of the rights.
-bool MayCreateIn(const QString& folder) {
-#ifdef Q_OS_UNIX
-    return faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK | X_OK, AT_EACCESS) == 0;
-#else
-    return QFileInfo(folder).isWritable();
-#endif
-}
 
 // A failed write, sync or close: the system's reason when it gave one, Qt's view otherwise.
 int FailureOf(QFileDevice::FileError error, int cause) {
@@ -46,35 +27,12 @@ int FailureOf(QFileDevice::FileError error, int cause) {
 constexpr qint64 kLongestValidator = 256;
 constexpr qint64 kHeldTail = 1024;
 
-#ifdef Q_OS_UNIX
-// Opens `path` only when it is a regular file of this user's own with no other name (never
-// through a link): in a shared folder, someone else's file is never read or written.
-int OpenOwnFile(const QString& path, int flags) {
-    const int descriptor = ::open(QFile::encodeName(path).constData(), flags | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    if (descriptor < 0)
-        return -1;
-    struct stat status {};
-    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != ::geteuid() ||
-        status.st_nlink != 1) {
-        ::close(descriptor);
-        return -1;
-    }
-    return descriptor;
+// Up to `size` bytes of `file` from `offset`.
+QByteArray ReadAt(QFile& file, qint64 offset, qint64 size) {
+    if (!file.seek(offset))
+        return {};
+    return file.read(size);
 }
-
-QByteArray ReadAt(int descriptor, qint64 offset, qint64 size) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    qint64 done = 0;
-    while (done < size) {
-        const ssize_t got = ::pread(descriptor, bytes.data() + done, size_t(size - done), off_t(offset + done));
-        if (got <= 0)
-            break;
-        done += got;
-    }
-    bytes.truncate(done);
-    return bytes;
-}
-#endif
 
 } // namespace
 
@@ -108,48 +66,32 @@ bool PartFileWriter::Open() {
 }
 
 bool PartFileWriter::Continue() {
-#ifdef Q_OS_UNIX
     // The validator first: without it, nothing tells whether the server's file is still the one
     // the leftover began.
     // Its first line; the second, when there is one, is the size announced for the whole file.
     QByteArray noted;
-    if (const int descriptor = OpenOwnFile(validatorFile_, O_RDONLY); descriptor >= 0) {
-        noted = ReadAt(descriptor, 0, kLongestValidator + 24);
-        ::close(descriptor);
-    }
+    if (QFile validatorFile; OpenOwnFile(validatorFile_, validatorFile, QIODevice::ReadOnly))
+        noted = validatorFile.read(kLongestValidator + 24);
     const QList<QByteArray> lines = noted.split('\n');
     const QByteArray validator = lines.value(0);
     if (!IsUsableValidator(validator))
         return false;
     bool known = false;
     const qint64 total = lines.value(1).toLongLong(&known);
-    const int descriptor = OpenOwnFile(temporary_, O_RDWR);
-    if (descriptor < 0)
+    if (!OpenOwnFile(temporary_, file_, QIODevice::ReadWrite | QIODevice::Append))
         return false;
-    struct stat status {};
-    if (::fstat(descriptor, &status) != 0 || status.st_size <= 0) {
-        ::close(descriptor);
-        return false;
-    }
-    HeldPart held{status.st_size, validator, known && total > 0 ? total : -1, ReadAt(descriptor, 0, 16),
-                  ReadAt(descriptor, qMax<qint64>(0, status.st_size - kHeldTail), kHeldTail)};
-    if (held.head.isEmpty() || ::lseek(descriptor, 0, SEEK_END) != status.st_size) {
-        ::close(descriptor);
-        return false;
-    }
-    file_.setFileName(temporary_);
-    if (!file_.open(descriptor, QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered,
-                    QFileDevice::AutoCloseHandle)) {
-        ::close(descriptor);
+    const qint64 size = file_.size();
+    HeldPart held{size, validator, known && total > 0 ? total : -1, ReadAt(file_, 0, 16),
+                  ReadAt(file_, qMax<qint64>(0, size - kHeldTail), kHeldTail)};
+    // Back at the end, where the next bytes go.
+    if (size <= 0 || held.head.isEmpty() || !file_.seek(size)) {
+        file_.close();
         return false;
     }
     holding_ = true;
     validatorSaved_ = true;
     held_ = std::move(held);
     return true;
-#else
-    return false;
-#endif
 }
 
 void PartFileWriter::RemoveLeftovers() {
@@ -165,27 +107,11 @@ bool PartFileWriter::Create() {
     RemoveLeftovers();
     held_ = HeldPart();
     validatorSaved_ = false;
-    file_.setFileName(temporary_);
-#ifdef Q_OS_UNIX
-    // O_EXCL: created here and now, never an existing file (nor a link's target) opened. Opened
-    // here rather than by QFile so that the system's own reason for a refusal is known.
-    const int descriptor =
-        ::open(QFile::encodeName(temporary_).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (descriptor < 0) {
-        const int cause = errno;
-        const int failure = ClassifySystemError(std::error_code(cause, std::generic_category()));
+    std::error_code cause;
+    if (!CreateOwnFile(temporary_, file_, cause)) {
+        const int failure = ClassifySystemError(cause);
         return Fail(failure != TransferResult::WriteError ? failure : ClassifyOpenFailure(target_));
     }
-    if (!file_.open(descriptor, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
-        ::close(descriptor);
-        holding_ = true; // created: removed by Fail
-        return Fail(TransferResult::WriteError);
-    }
-#else
-    // NewOnly: created here and now, never an existing file (nor a link's target) opened.
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
-        return Fail(ClassifyOpenFailure(target_));
-#endif
     holding_ = true;
     HideOwnFile(temporary_);
     return true;

@@ -1,5 +1,6 @@
 #include "transfer/http_transfer_library.h"
 
+#include "rules/version.h"
 #include "storage/own_files.h"
 
 #include "transfer/connection_probe.h"
@@ -371,7 +372,8 @@ private:
         resuming_ = body_.received > 0;
         QNetworkRequest request(url_);
         request.setRawHeader("Accept-Encoding", "identity");
-        request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Lectoria/1.1.8"));
+        request.setHeader(QNetworkRequest::UserAgentHeader,
+                          QString(ApplicationTitle() + u'/' + VersionText()).toLatin1());
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
         request.setMaximumRedirectsAllowed(tuning_.maxRedirects);
         request.setHttp2Configuration(Http2Windows());

@@ -21,6 +21,7 @@
 #include <QTest>
 #include <QTimer>
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <set>
@@ -278,7 +279,15 @@ TEST_F(Transfer, TheNextRunContinuesWhatACutRunLeft) {
         EXPECT_TRUE(QFile::exists(ValidatorFileFor(target))) << expected.second;
         if (expected.second == PartIsALink) {
             Write(elsewhere, kEarlier);
-            ASSERT_TRUE(QFile::remove(part) && QFile::link(elsewhere, part));
+            ASSERT_TRUE(QFile::remove(part));
+#ifdef Q_OS_WIN
+            // A symbolic link takes a privilege there; a second name for the same bytes is refused alike.
+            std::error_code error;
+            std::filesystem::create_hard_link(elsewhere.toStdWString(), part.toStdWString(), error);
+            ASSERT_FALSE(error) << error.message();
+#else
+            ASSERT_TRUE(QFile::link(elsewhere, part));
+#endif
         }
 
         cut = false;
