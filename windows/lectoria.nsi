@@ -114,6 +114,13 @@ Section "Uninstall"
     Call un.StopWhileRunning
     SetShellVarContext current
     Delete "$SMPROGRAMS\Lectoria.lnk"
+    ; The daily download (lectoria-cli --programmer) would start a program that is no longer there
+    ; every morning and fail unseen: the program removes its own task while it still can. Without a
+    ; task, it answers that the Task Scheduler refused, which changes nothing here.
+    ${If} ${FileExists} "$INSTDIR\lectoria-cli.exe"
+        nsExec::Exec '"$INSTDIR\lectoria-cli.exe" --deprogrammer'
+        Pop $R0
+    ${EndIf}
     ; Only what the installer put there: editions saved into this folder stay, and so does the folder then.
     !include "${REMOVE}"
     Delete "$INSTDIR\uninstall.exe"
