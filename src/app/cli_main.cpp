@@ -28,7 +28,6 @@
 #include <QNetworkProxyFactory>
 #include <QStandardPaths>
 #include <QTranslator>
-#include <unistd.h>
 
 using namespace lectoria;
 using namespace lectoria::catchup;
@@ -174,10 +173,15 @@ private:
 void Notify(const Request& request, const RunReport& report, const QString& stop) {
     if (!request.notify)
         return;
+    // Someone who ran this by hand in a terminal gets the prompt back at once, not after the wait.
+    const bool byHand = InATerminal() && !qEnvironmentVariableIsSet("LECTORIA_ATTENTE_NOTIFICATION");
+    // A notice that would vanish as soon as it shows says nothing the terminal has not said.
+    if (byHand && !NoticeOutlivesTheProgram())
+        return;
+    if (!byHand)
+        CloseOwnConsole();
     const auto notifier = MakeDesktopNotifier(NotificationIcon());
     const auto opener = MakeDesktopUrlOpener();
-    // Someone who ran this by hand in a terminal gets the prompt back at once, not after the wait.
-    const bool byHand = isatty(STDOUT_FILENO) && !qEnvironmentVariableIsSet("LECTORIA_ATTENTE_NOTIFICATION");
     NotifyArrivals(report.Editions(), stop, *notifier, *opener,
                    byHand ? std::chrono::milliseconds(0) : NotificationWait());
 }

@@ -13,4 +13,8 @@ std::unique_ptr<QCoreApplication> MakeCliApplication(int& argc, char** argv);
 // The icon the notification shows where the program draws it itself (Windows); none elsewhere.
 QIcon NotificationIcon();
 
+// Whether the notice stays once the program has ended: the notification service keeps it on
+// Linux; the taskbar's message goes with the program's icon on Windows.
+bool NoticeOutlivesTheProgram();
+
 } // namespace lectoria::cli

@@ -10,4 +10,8 @@ QIcon NotificationIcon() {
     return {};
 }
 
+bool NoticeOutlivesTheProgram() {
+    return true;
+}
+
 } // namespace lectoria::cli

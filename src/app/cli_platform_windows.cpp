@@ -16,4 +16,8 @@ QIcon NotificationIcon() {
     return ApplicationIcon();
 }
 
+bool NoticeOutlivesTheProgram() {
+    return false;
+}
+
 } // namespace lectoria::cli

@@ -10,4 +10,13 @@ namespace lectoria::cli {
 QTextStream& Out();
 QTextStream& Err();
 
+// Whether someone reads the output as it comes: a terminal on POSIX systems; on Windows a console
+// that another program (cmd.exe, PowerShell) shares, not one that Windows opened for this program
+// alone (the Task Scheduler's morning run, a shortcut).
+bool InATerminal();
+// Closes a console window that Windows opened for this program alone, once its output is
+// written: the wait for a click on the notice then leaves no black window on the screen.
+// Nothing where the console is shared, and nothing on POSIX systems.
+void CloseOwnConsole();
+
 } // namespace lectoria::cli

@@ -1,6 +1,7 @@
 #include "console.h"
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace lectoria::cli {
 
@@ -14,5 +15,12 @@ QTextStream& Err() {
     static QTextStream stream(stderr);
     return stream;
 }
+
+bool InATerminal() {
+    return ::isatty(STDOUT_FILENO) != 0;
+}
+
+// A terminal outlives the program that writes to it.
+void CloseOwnConsole() {}
 
 } // namespace lectoria::cli

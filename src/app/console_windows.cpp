@@ -55,6 +55,12 @@ std::unique_ptr<QTextStream> StreamFor(DWORD which, FILE* file) {
     return std::make_unique<QTextStream>(new ConsoleDevice(handle));
 }
 
+// How many programs share this program's console: 1 when Windows opened it for this one alone.
+DWORD ProgramsOnTheConsole() {
+    DWORD programs[2] = {};
+    return ::GetConsoleProcessList(programs, 2);
+}
+
 } // namespace
 
 QTextStream& Out() {
@@ -65,6 +71,18 @@ QTextStream& Out() {
 QTextStream& Err() {
     static const std::unique_ptr<QTextStream> stream = StreamFor(STD_ERROR_HANDLE, stderr);
     return *stream;
+}
+
+bool InATerminal() {
+    return IsConsole(::GetStdHandle(STD_OUTPUT_HANDLE)) && ProgramsOnTheConsole() > 1;
+}
+
+void CloseOwnConsole() {
+    if (!IsConsole(::GetStdHandle(STD_OUTPUT_HANDLE)) || ProgramsOnTheConsole() != 1)
+        return;
+    Out().flush();
+    Err().flush();
+    ::FreeConsole(); // the last program on it: the window closes
 }
 
 } // namespace lectoria::cli
