@@ -115,8 +115,9 @@ Section "Uninstall"
     SetShellVarContext current
     Delete "$SMPROGRAMS\Lectoria.lnk"
     ; The daily download (lectoria-cli --programmer) would start a program that is no longer there
-    ; every morning and fail unseen: the program removes its own task while it still can. Without a
-    ; task, it answers that the Task Scheduler refused, which changes nothing here.
+    ; every morning and fail unseen: the program removes its own task while it still can. There is
+    ; one such task per user, whichever copy made it (--programmer replaces it from any copy).
+    ; Without a task, it answers that the Task Scheduler refused, which changes nothing here.
     ${If} ${FileExists} "$INSTDIR\lectoria-cli.exe"
         nsExec::Exec '"$INSTDIR\lectoria-cli.exe" --deprogrammer'
         Pop $R0

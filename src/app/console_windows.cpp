@@ -78,7 +78,8 @@ bool InATerminal() {
 }
 
 void CloseOwnConsole() {
-    if (!IsConsole(::GetStdHandle(STD_OUTPUT_HANDLE)) || ProgramsOnTheConsole() != 1)
+    // Whatever the output goes to: a task writing into a file still has its window open.
+    if (::GetConsoleWindow() == nullptr || ProgramsOnTheConsole() != 1)
         return;
     Out().flush();
     Err().flush();

@@ -61,6 +61,15 @@ bool OwnedByThisUser(HANDLE file) {
     return own;
 }
 
+// Whether the file's volume keeps owners at all: FAT32 and exFAT (USB sticks, memory cards) and
+// some network shares do not, and there every file is the user's own, as on a Linux vfat mount.
+bool VolumeKeepsOwners(HANDLE file) {
+    DWORD flags = 0;
+    if (!::GetVolumeInformationByHandleW(file, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0))
+        return true; // unknown: the owner is checked
+    return (flags & FILE_PERSISTENT_ACLS) != 0;
+}
+
 // Hands a handle to `file`, which closes it; the C runtime's descriptor in binary mode, since
 // QFile writes through it.
 bool OpenInto(QFile& file, const QString& path, HANDLE handle, int flags, QIODevice::OpenMode mode) {
@@ -149,7 +158,7 @@ bool OpenOwnFile(const QString& path, QFile& file, QIODevice::OpenMode mode) {
         ::GetFileType(handle) == FILE_TYPE_DISK && ::GetFileInformationByHandle(handle, &information) &&
         (information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
         information.nNumberOfLinks == 1;
-    if (!regular || !OwnedByThisUser(handle)) {
+    if (!regular || (VolumeKeepsOwners(handle) && !OwnedByThisUser(handle))) {
         ::CloseHandle(handle);
         return false;
     }
@@ -162,8 +171,9 @@ bool CreateOwnFile(const QString& path, QFile& file, std::error_code& cause) {
                                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
-        // The reasons the transfer names on their own, in the portable terms it classifies; a
-        // refusal is told apart by looking at the folder.
+        // The reasons the transfer names on their own, in the portable terms it classifies; the
+        // others (a refusal of rights among them) go as the system's code, which the C++ library
+        // maps to the same terms where it can.
         switch (error) {
         case ERROR_DISK_FULL:
         case ERROR_HANDLE_DISK_FULL:
