@@ -253,16 +253,19 @@ bool IsUnconfiguredArchive(const QUrl& url) {
     return host == QLatin1String("invalid") || host.endsWith(QLatin1String(".invalid"));
 }
 
-QString UserSettingsFile() {
+// Where the user sets an archive's address: a value of a registry key on Windows, a key of the
+// settings file elsewhere.
+QString WhereToSetTheArchive() {
 #ifdef Q_OS_WIN
-    return QStringLiteral("le registre (HKEY_CURRENT_USER\\Software\\Orvane\\Lectoria)");
+    return QStringLiteral("le registre, sous la clé HKEY_CURRENT_USER\\Software\\Orvane\\Lectoria\\Adresses, valeur "
+                          "ArchiveMetro ou Archive20minutes");
 #else
     QString path = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                    QStringLiteral("/Orvane/Lectoria.conf");
     const QString home = QDir::homePath();
     if (path.startsWith(home + u'/'))
         path = u'~' + path.mid(home.size());
-    return path;
+    return path + QStringLiteral(", section [Adresses], clé ArchiveMetro ou Archive20minutes");
 #endif
 }
 
@@ -851,9 +854,9 @@ QString HttpTransferLibrary::DescribeFailure(int result, int httpStatus, const Q
                               "(encore) publiée.");
     case TransferResult::NotConfigured:
         return QStringLiteral("Aucune archive n'est configurée (l'adresse par défaut ne mène nulle part) : indiquez "
-                              "l'adresse de l'archive dans %1, section [Adresses], clé ArchiveMetro ou "
-                              "Archive20minutes, ou dans la variable LECTORIA_METRO_URL ou LECTORIA_20MINUTES_URL.")
-            .arg(UserSettingsFile());
+                              "l'adresse de l'archive dans %1, ou dans la variable LECTORIA_METRO_URL ou "
+                              "LECTORIA_20MINUTES_URL.")
+            .arg(WhereToSetTheArchive());
     case TransferResult::CertificateError:
         return QStringLiteral("Le certificat du serveur est refusé.");
     case TransferResult::ProxyError:

@@ -379,7 +379,7 @@ TEST_F(Cli, CatchUpWithNoArchiveSetSaysTheCauseOnce) {
     const QStringList lines = run.err.split('\n', Qt::SkipEmptyParts);
     ASSERT_GE(lines.size(), 2);
     EXPECT_EQ(run.err.count("Aucune archive n'est configurée"), 1) << run.err.toStdString();
-    EXPECT_TRUE(lines[0].contains("[Adresses]")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains("Adresses")) << lines[0].toStdString();
     for (const QString& line : lines.mid(1))
         EXPECT_TRUE(line.endsWith(" : échec. Même cause.")) << line.toStdString();
 }
@@ -456,15 +456,17 @@ TEST_F(Cli, OneRunAtATimePerFolder) {
          {QStringList{"--manquantes"}, QStringList{"--date", RecentWeekday().toString(Qt::ISODate)}}) {
         const Outcome run = Start(second + QStringList{"--ville", "Lyon", "--dossier", folder.path()});
         EXPECT_EQ(run.status, 6) << second.join(' ').toStdString();
-        EXPECT_TRUE(
-            run.err.startsWith("Un autre téléchargement de Lectoria est en cours dans le dossier " + folder.path()))
+        EXPECT_TRUE(run.err.startsWith("Un autre téléchargement de Lectoria est en cours dans le dossier " +
+                                       QDir::toNativeSeparators(folder.path())))
             << run.err.toStdString();
     }
     archive.Release();
     const Outcome firstRun = Finish(first);
     EXPECT_EQ(firstRun.status, 0) << firstRun.err.toStdString();
     EXPECT_FALSE(firstRun.err.contains("lock")) << firstRun.err.toStdString();
-    EXPECT_FALSE(QFile::exists(folder.filePath(".lectoria.lock")));
+    // The folder is free again (Linux removes the lock file, Windows keeps it hidden and unlocked).
+    const Outcome after = Start({"--manquantes", "--ville", "Lyon", "--dossier", folder.path()});
+    EXPECT_EQ(after.status, 0) << after.err.toStdString();
 }
 
 // metro.test resolves nowhere: only the proxy named by http_proxy can bring the edition.

@@ -348,8 +348,14 @@ TEST_F(Transfer, AnArchiveLeftAtItsDefaultAddressIsNotAsked) {
     EXPECT_EQ(library.IsConnected("http://pdf.metro.invalid/fr/divers/pdf/e.pdf"), 1);
     EXPECT_EQ(library.Download(nullptr, "http://pdf.metro.invalid/fr/divers/pdf/e.pdf", target),
               TransferResult::NotConfigured);
-    for (const char* named : {"Aucune archive n'est configurée", "/Orvane/Lectoria.conf", "[Adresses]", "ArchiveMetro",
-                              "Archive20minutes", "LECTORIA_METRO_URL", "LECTORIA_20MINUTES_URL"})
+#ifdef Q_OS_WIN
+    const char* const place =
+        "le registre, sous la clé HKEY_CURRENT_USER\\Software\\Orvane\\Lectoria\\Adresses, valeur";
+#else
+    const char* const place = "/Orvane/Lectoria.conf, section [Adresses], clé";
+#endif
+    for (const char* named : {"Aucune archive n'est configurée", place, "ArchiveMetro", "Archive20minutes",
+                              "LECTORIA_METRO_URL", "LECTORIA_20MINUTES_URL"})
         EXPECT_TRUE(library.LastError().contains(QString::fromUtf8(named))) << named;
     EXPECT_EQ(Read(target), kEarlier);
 }

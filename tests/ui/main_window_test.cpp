@@ -258,17 +258,18 @@ struct TakenLocks final : FolderLocks {
 // that keeps the folder's path whole (no break at its spaces or slashes).
 TEST_F(MainWindow, BusyFolderShowsTheWaitThenTheWholePath) {
     TakenLocks locks;
-    store.values = {{"Ville", 7}, {"Chemin", "/mes journaux/presse"}};
-    files.existing << "/mes journaux/presse";
+    const QString path = QDir::rootPath() + "mes journaux/presse"; // C:/mes journaux/presse on Windows
+    store.values = {{"Ville", 7}, {"Chemin", path}};
+    files.existing << path;
     Open(&locks);
     Click("cmd_DL");
     EXPECT_EQ(locks.cursorWhileWaiting, Qt::WaitCursor);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     ASSERT_EQ(messages.shown.size(), 1);
-    const QString glued = QString("/\u2060mes\u00A0journaux/\u2060presse");
+    const QString glued = QDir::toNativeSeparators(QDir::rootPath() + "\u2060mes\u00A0journaux/\u2060presse");
     EXPECT_TRUE(messages.shown[0].contains(" " + glued + " ")) << messages.shown[0].toStdString();
     EXPECT_EQ(QString(messages.shown[0]).remove(QChar(0x2060)).replace(QChar(0xA0), ' '),
-              FolderBusyMessage("/mes journaux/presse", kWindowLockWait) + "|48|Erreur");
+              FolderBusyMessage(path, kWindowLockWait) + "|48|Erreur");
 }
 
 // A message box gives its lines the room they need: the first line of the age refusal stays whole.
