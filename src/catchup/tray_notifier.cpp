@@ -25,10 +25,9 @@ bool TrayNotifier::Show(const ArrivalNotice& notice) {
             Settle(true);
     });
     icon_->show();
-    const QString body = notice.newestFile.isEmpty()
-                             ? notice.body
-                             : notice.body + QStringLiteral("\nCliquez ici pour ouvrir la dernière édition.");
-    icon_->showMessage(notice.summary, body, QSystemTrayIcon::Information,
+    const QString hint =
+        notice.newestFile.isEmpty() ? QString() : QStringLiteral("Cliquez ici pour ouvrir la dernière édition.");
+    icon_->showMessage(notice.summary, BalloonText(notice.body, hint), QSystemTrayIcon::Information,
                        notice.expiryMs > 0 ? notice.expiryMs : 10000);
     return true;
 }
@@ -45,6 +44,22 @@ bool TrayNotifier::WaitForOpen(std::chrono::milliseconds bound) {
     }
     icon_->hide(); // the icon goes with the program, not left behind in the area
     return open_;
+}
+
+QString BalloonText(const QString& body, const QString& hint) {
+    const QString tail = hint.isEmpty() ? QString() : QLatin1Char('\n') + hint;
+    if (body.size() + tail.size() <= kBalloonTextLimit)
+        return body + tail;
+    const QString more = QStringLiteral(" …");
+    const qsizetype room = kBalloonTextLimit - tail.size() - more.size();
+    // Back to the end of the last edition or line that fits whole.
+    qsizetype cut = qMax(body.lastIndexOf(QStringLiteral(", "), room), body.lastIndexOf(QLatin1Char('\n'), room));
+    if (cut <= 0) {
+        cut = room; // one long line: cut it, but never between the halves of a character
+        if (body.at(cut - 1).isHighSurrogate())
+            --cut;
+    }
+    return body.left(cut) + more + tail;
 }
 
 void TrayNotifier::Settle(bool open) {

@@ -36,6 +36,13 @@ private:
     QEventLoop* waiting_ = nullptr;
 };
 
+// A balloon's text as Windows can show it: at most 255 characters (the system keeps no more, and
+// Qt cuts the rest without a word), ending with `hint` when there is one. A longer list of
+// editions is cut after a whole edition and ends with « … », so that the hint saying what a click
+// does is never the part that goes.
+inline constexpr qsizetype kBalloonTextLimit = 255;
+QString BalloonText(const QString& body, const QString& hint);
+
 // The desktop's own way: the notification service over D-Bus on Linux, the taskbar's
 // notification area on Windows, with `icon` there.
 std::unique_ptr<DesktopNotifier> MakeDesktopNotifier(const QIcon& icon);

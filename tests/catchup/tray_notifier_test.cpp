@@ -45,3 +45,32 @@ TEST(TrayNotifier, AClickOnTheMessageOpensTheEdition) {
     EXPECT_FALSE(unanswered.Icon()->isVisible());
     EXPECT_FALSE(TrayNotifier(QIcon()).Show(kNotice)); // no icon, nothing to show in the area
 }
+
+// Windows keeps 255 characters of a balloon: a fortnight of editions is cut after a whole one, and
+// the line saying what a click does stays.
+TEST(TrayNotifier, ALongListLeavesRoomForTheHint) {
+    const QString hint = "Cliquez ici pour ouvrir la dernière édition.";
+    EXPECT_EQ(BalloonText("Metro Paris du 09/12/2026", hint), "Metro Paris du 09/12/2026\n" + hint);
+    EXPECT_EQ(BalloonText("Metro Paris du 09/12/2026", ""), "Metro Paris du 09/12/2026");
+
+    QStringList editions;
+    for (int day = 1; day <= 22; ++day)
+        editions << QString("20 minutes Paris du %1/12/2026").arg(day, 2, 10, QChar('0'));
+    const QString failure = "20 minutes Paris du 23/12/2026 : échec. Le serveur ne répond plus.";
+    for (const QString& body : {editions.join(", "), editions.join(", ") + "\n" + failure}) {
+        for (const QString& end : {hint, QString()}) {
+            const QString text = BalloonText(body, end);
+            EXPECT_LE(text.size(), kBalloonTextLimit);
+            const QString kept = end.isEmpty() ? text : text.chopped(end.size() + 1);
+            EXPECT_TRUE(text.endsWith(end.isEmpty() ? QString(" …") : " …\n" + end)) << text.toStdString();
+            EXPECT_TRUE(kept.startsWith(editions[0]));
+            EXPECT_TRUE(editions.contains(kept.chopped(2).split(", ").last())) << kept.toStdString(); // a whole one
+        }
+    }
+    // One line longer than the room, with a character outside the basic plane at the cut.
+    const qsizetype room = kBalloonTextLimit - hint.size() - 3; // the line break and « … »
+    const QString wide = QString(room - 1, 'a') + QString::fromUcs4(U"\U0001F4F0") + QString(40, 'b');
+    const QString cut = BalloonText(wide, hint);
+    EXPECT_LE(cut.size(), kBalloonTextLimit);
+    EXPECT_EQ(cut, QString(room - 1, 'a') + " …\n" + hint);
+}
